@@ -1,0 +1,327 @@
+#include "app/Unit1.h"
+
+#include "app/keymap.h"
+#include "base/errorreport.h"
+#include "render/colors.h"
+#include "render/fontbook.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWheelEvent>
+
+namespace app {
+
+namespace {
+const QString kArial = QStringLiteral("arial");
+constexpr int kClientWidth = 851;
+constexpr int kClientHeight = 911;
+} // namespace
+
+HelpBox::HelpBox(Tform1 &form, QWidget *parent) : QWidget(parent), form_(form)
+{
+    setObjectName(QStringLiteral("helpbox"));
+    setMouseTracking(true);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void HelpBox::paintEvent(QPaintEvent *e)
+{
+    form_.handle([&] {
+        QPainter p(this);
+        form_.helpboxPaint(p, e->rect());
+    });
+}
+
+void HelpBox::mouseMoveEvent(QMouseEvent *e)
+{
+    const QPoint pos = e->position().toPoint();
+    form_.handle([&] { form_.helpboxMouseMove(pos.x(), pos.y()); });
+}
+
+void HelpBox::mousePressEvent(QMouseEvent *e)
+{
+    const QPoint pos = e->position().toPoint();
+    form_.handle([&] { form_.helpboxMouseDown(pos.x(), pos.y()); });
+}
+
+CodeBox::CodeBox(Tform1 &form, QWidget *parent) : QWidget(parent), form_(form)
+{
+    setObjectName(QStringLiteral("codebox"));
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void CodeBox::paintEvent(QPaintEvent *)
+{
+    form_.handle([&] {
+        QPainter p(this);
+        form_.codeboxPaint(p);
+    });
+}
+
+void CodeBox::mousePressEvent(QMouseEvent *e)
+{
+    if (e->button() == Qt::LeftButton)
+        form_.handle([&] { form_.codeboxClick(); });
+}
+
+Tform1::Tform1(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                  | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                  | Qt::WindowCloseButtonHint),
+      editor_(grid_, *this),
+      page_(grid_, editor_.state())
+{
+    setObjectName(QStringLiteral("form1"));
+    setWindowTitle(QStringLiteral("help file editor V6"));
+    setFixedSize(kClientWidth, kClientHeight);
+    setFocusPolicy(Qt::StrongFocus);
+    buildControls();
+    page_.setScreen([this](const QRect &r) { helpbox_->update(r); });
+    handle([this] { FormCreate(); });
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        move(avail.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+    }
+}
+
+Tform1::~Tform1()
+{
+    FormDestroy();
+}
+
+bool Tform1::handle(const std::function<void()> &body)
+{
+    return base::guarded(body);
+}
+
+QPushButton *Tform1::makeButton(const QString &name, const QString &caption, QRect geometry,
+                                int charHeight, uint32_t color)
+{
+    auto *b = new QPushButton(caption, this);
+    b->setObjectName(name);
+    b->setGeometry(geometry);
+    b->setFlat(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setFont(render::captionFont(kArial, charHeight, true));
+    QPalette pal = b->palette();
+    pal.setColor(QPalette::ButtonText, render::bgr(color));
+    b->setPalette(pal);
+    return b;
+}
+
+QLabel *Tform1::makeLabel(const QString &name, QRect geometry, Qt::Alignment align)
+{
+    auto *l = new QLabel(this);
+    l->setObjectName(name);
+    l->setGeometry(geometry);
+    l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    l->setAlignment(align | Qt::AlignVCenter);
+    l->setFont(render::captionFont(kArial, 16, false));
+    l->setFocusPolicy(Qt::NoFocus);
+    return l;
+}
+
+void Tform1::buildControls()
+{
+    // Creation order of the controls, as the window lays them out.
+    helpbox_ = new HelpBox(*this, this);
+    helpbox_->setGeometry(doc::kHelpboxLeft, doc::kHelpboxTop, doc::kHelpboxSize, doc::kHelpboxSize);
+    speedButton1_ = makeButton(QStringLiteral("SpeedButton1"), QStringLiteral("P1"), {808, 8, 33, 33}, 20, 0xFF0000);
+    openBtn_ = makeButton(QStringLiteral("openBtn"), QStringLiteral("OPEN"), {8, 8, 73, 33}, 16, 0xFF0000);
+    saveBtn_ = makeButton(QStringLiteral("saveBtn"), QStringLiteral("SAVE"), {96, 8, 73, 33}, 16, 0x008000);
+    clearBtn_ = makeButton(QStringLiteral("clearBtn"), QStringLiteral("CLEAR"), {272, 8, 73, 33}, 16, 0x0000FF);
+    clearBtn_->setToolTip(QStringLiteral("clear all text"));
+    linkBtn_ = makeButton(QStringLiteral("linkBtn"), QStringLiteral("LINK"), {184, 8, 73, 33}, 16, 0xFF00FF);
+    linkBtn_->setToolTip(QStringLiteral("make link table"));
+    codebox_ = new CodeBox(*this, this);
+    codebox_->setGeometry(600, 8, 193, 33);
+    helpBtn_ = makeButton(QStringLiteral("helpBtn"), QStringLiteral("HELP"), {440, 8, 65, 33}, 16, 0xFFFF00);
+
+    pageBar_ = new QScrollBar(Qt::Vertical, this);
+    pageBar_->setObjectName(QStringLiteral("pageBar"));
+    pageBar_->setGeometry(816, 48, 17, 801);
+    pageBar_->setCursor(Qt::PointingHandCursor);
+    pageBar_->setFocusPolicy(Qt::NoFocus);
+    pageBar_->setRange(0, 774);
+    pageBar_->setSingleStep(1);
+    pageBar_->setPageStep(10);
+    pageBar_->installEventFilter(this);
+
+    msgtext_ = makeLabel(QStringLiteral("msgtext"), {8, 864, 801, 25}, Qt::AlignLeft);
+    linetext_ = makeLabel(QStringLiteral("linetext"), {536, 12, 54, 23}, Qt::AlignRight);
+    QPalette pal = msgtext_->palette();
+    pal.setColor(QPalette::WindowText, Qt::black);
+    msgtext_->setPalette(pal);
+
+    connect(pageBar_, &QScrollBar::valueChanged, this, [this] { handle([this] { pageBarChange(); }); });
+    connect(speedButton1_, &QPushButton::clicked, this, [this] { handle([this] { SpeedButton1Click(); }); });
+    connect(openBtn_, &QPushButton::clicked, this, [this] { handle([this] { openBtnClick(); }); });
+    connect(saveBtn_, &QPushButton::clicked, this, [this] { handle([this] { saveBtnClick(); }); });
+    connect(clearBtn_, &QPushButton::clicked, this, [this] { handle([this] { clearBtnClick(); }); });
+    connect(linkBtn_, &QPushButton::clicked, this, [this] { handle([this] { linkBtnClick(); }); });
+    connect(helpBtn_, &QPushButton::clicked, this, [this] { handle([this] { helpBtnClick(); }); });
+    for (QWidget *w : findChildren<QWidget *>())
+        w->installEventFilter(this);
+}
+
+void Tform1::FormCreate()
+{
+    editor_.resetEditor();
+    page_.createPageBitmap();
+    repaintPage();
+}
+
+void Tform1::FormDestroy()
+{
+    // The page bitmap and the glyphs are owned by the page view and go with it.
+    page_.setScreen(nullptr);
+}
+
+// ---- events ---------------------------------------------------------------
+
+void Tform1::paintEvent(QPaintEvent *)
+{
+    handle([this] {
+        QPainter p(this);
+        render::paintPageFrame(p, helpbox_->geometry());
+    });
+}
+
+void Tform1::keyPressEvent(QKeyEvent *e)
+{
+    handle([&] { FormKeyDown(e); });
+    handle([&] { FormKeyPress(e); });
+}
+
+void Tform1::FormKeyDown(QKeyEvent *e)
+{
+    editor_.formKeyDown(virtualKey(e->key()), modifiersOf(e->modifiers()));
+}
+
+void Tform1::FormKeyPress(QKeyEvent *e)
+{
+    for (uint8_t ch : keyPressChars(*e))
+        editor_.formKeyPress(ch);
+}
+
+void Tform1::wheelEvent(QWheelEvent *e)
+{
+    const int delta = e->angleDelta().y();
+    const QPoint global = e->globalPosition().toPoint();
+    handle([&] { FormMouseWheel(delta, global); });
+}
+
+void Tform1::FormMouseWheel(int delta, QPoint globalPos)
+{
+    editor_.formMouseWheel(delta, globalPos, frameGeometry().topLeft());
+}
+
+bool Tform1::eventFilter(QObject *watched, QEvent *e)
+{
+    // The window sees every key and every wheel turn first, whichever control is under the mouse.
+    if (e->type() == QEvent::KeyPress && watched != this) {
+        keyPressEvent(static_cast<QKeyEvent *>(e));
+        return true;
+    }
+    if (e->type() == QEvent::Wheel && watched != this) {
+        wheelEvent(static_cast<QWheelEvent *>(e));
+        return true;
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+// ---- control handlers -------------------------------------------------------
+
+void Tform1::helpboxPaint(QPainter &p, const QRect &dirty)
+{
+    page_.paintScreen(p, dirty);
+}
+
+void Tform1::helpboxMouseMove(int x, int y)
+{
+    const int line = editor_.lineAtY(y);
+    linetext_->setText(QString::number(line));
+    const int value = links_.hoverValue(line, x, page_.pointerGlyph().width(), page_.markerGlyph().width());
+    doc::EditorState &s = editor_.state();
+    if (value != s.hoverTarget) {
+        helpbox_->setCursor(value != 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
+        s.hoverTarget = value;
+    }
+}
+
+void Tform1::helpboxMouseDown(int x, int y)
+{
+    const int target = editor_.state().hoverTarget;
+    if (target > 0) {
+        editor_.jumpToLine(target);
+        helpbox_->setCursor(Qt::ArrowCursor);
+        return;
+    }
+    editor_.placeCaret(x, y);
+}
+
+void Tform1::codeboxPaint(QPainter &p)
+{
+    render::paintCodeBox(p, codebox_->size(), editor_.state().sourceMode != 0);
+}
+
+void Tform1::codeboxClick()
+{
+    doc::EditorState &s = editor_.state();
+    s.sourceMode = s.sourceMode ? 0 : 1;
+    codebox_->update();
+    repaintPage();
+}
+
+void Tform1::pageBarChange()
+{
+    editor_.pageBarChange(pageBar_->value());
+}
+
+void Tform1::SpeedButton1Click()
+{
+    editor_.speedButton1Click();
+}
+
+void Tform1::openBtnClick() {}
+
+void Tform1::saveBtnClick() {}
+
+void Tform1::clearBtnClick()
+{
+    editor_.resetEditor();
+    codebox_->update();
+    repaintPage();
+}
+
+void Tform1::linkBtnClick() {}
+
+void Tform1::helpBtnClick() {}
+
+// ---- the commands' view of the window -------------------------------------
+
+void Tform1::repaintPage() { page_.repaintPage(); }
+void Tform1::repaintCursorRow() { page_.repaintCursorRow(); }
+void Tform1::eraseCaret() { page_.eraseCaret(); }
+void Tform1::drawCaret() { page_.drawCaret(); }
+void Tform1::forgetCaret() { page_.forgetCaret(); }
+void Tform1::resetBox() { page_.machine().resetBox(); }
+int Tform1::columnX(int column, int line) { return page_.columnX(column, line); }
+void Tform1::setBarMaximum(int maximum) { pageBar_->setMaximum(maximum); }
+void Tform1::setBarPosition(int position) { pageBar_->setValue(position); }
+int Tform1::barMaximum() const { return pageBar_->maximum(); }
+void Tform1::clearLinkTable() { links_.clearLinkTable(); }
+
+void installMessageBoxReport()
+{
+    base::setErrorSink([](const QString &text) {
+        QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("helpedit"), text);
+    });
+}
+
+} // namespace app

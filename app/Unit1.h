@@ -1,0 +1,138 @@
+#pragma once
+// The editor's main window: owns every control, receives every event and routes
+// each one to the operation that handles it.
+
+#include "document/editor.h"
+#include "links/linktable.h"
+#include "render/pageview.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QWidget>
+
+class QFileDialog;
+
+namespace app {
+
+class Tform1;
+
+// The page surface: shows the page bitmap and the caret, and passes the mouse on.
+class HelpBox : public QWidget {
+    Q_OBJECT
+public:
+    HelpBox(Tform1 &form, QWidget *parent);
+
+protected:
+    void paintEvent(QPaintEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
+
+private:
+    Tform1 &form_;
+};
+
+// The "SOURCE CODE" toggle box.
+class CodeBox : public QWidget {
+    Q_OBJECT
+public:
+    CodeBox(Tform1 &form, QWidget *parent);
+
+protected:
+    void paintEvent(QPaintEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
+
+private:
+    Tform1 &form_;
+};
+
+class Tform1 : public QWidget, private doc::EditorView {
+    Q_OBJECT
+public:
+    explicit Tform1(QWidget *parent = nullptr);
+    ~Tform1() override;
+
+    // Returns the editor (state, grid and commands).
+    doc::Editor &editor() { return editor_; }
+    // Returns the page view.
+    render::PageView &pageView() { return page_; }
+    // Returns the link table.
+    links::LinkTable &linkTable() { return links_; }
+
+    // Returns the controls, for wiring and inspection.
+    HelpBox *helpbox() const { return helpbox_; }
+    CodeBox *codebox() const { return codebox_; }
+    QScrollBar *pageBar() const { return pageBar_; }
+    QLabel *msgtext() const { return msgtext_; }
+    QLabel *linetext() const { return linetext_; }
+
+    // Runs body as an event handler: an error skips the rest and goes to the error report.
+    bool handle(const std::function<void()> &body);
+
+    // Control handlers.
+    void helpboxPaint(QPainter &p, const QRect &dirty);
+    void helpboxMouseMove(int x, int y);
+    void helpboxMouseDown(int x, int y);
+    void codeboxPaint(QPainter &p);
+    void codeboxClick();
+    void pageBarChange();
+    void SpeedButton1Click();
+    void openBtnClick();
+    void saveBtnClick();
+    void clearBtnClick();
+    void linkBtnClick();
+    void helpBtnClick();
+    // Window-level wheel handler: mouse position in screen coordinates.
+    void FormMouseWheel(int delta, QPoint globalPos);
+
+protected:
+    void paintEvent(QPaintEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    void wheelEvent(QWheelEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    void FormCreate();
+    void FormDestroy();
+    void FormKeyDown(QKeyEvent *e);
+    void FormKeyPress(QKeyEvent *e);
+    void buildControls();
+    QPushButton *makeButton(const QString &name, const QString &caption, QRect geometry,
+                            int charHeight, uint32_t color);
+    QLabel *makeLabel(const QString &name, QRect geometry, Qt::Alignment align);
+
+    // The page view, the scroll bar and the link table as the commands see them.
+    void repaintPage() override;
+    void repaintCursorRow() override;
+    void eraseCaret() override;
+    void drawCaret() override;
+    void forgetCaret() override;
+    void resetBox() override;
+    int columnX(int column, int line) override;
+    void setBarMaximum(int maximum) override;
+    void setBarPosition(int position) override;
+    int barMaximum() const override;
+    void clearLinkTable() override;
+
+    doc::TextGrid grid_;
+    doc::Editor editor_;
+    render::PageView page_;
+    links::LinkTable links_;
+
+    HelpBox *helpbox_ = nullptr;
+    QPushButton *speedButton1_ = nullptr;
+    QPushButton *openBtn_ = nullptr;
+    QPushButton *saveBtn_ = nullptr;
+    QPushButton *clearBtn_ = nullptr;
+    QPushButton *linkBtn_ = nullptr;
+    CodeBox *codebox_ = nullptr;
+    QPushButton *helpBtn_ = nullptr;
+    QScrollBar *pageBar_ = nullptr;
+    QLabel *msgtext_ = nullptr;
+    QLabel *linetext_ = nullptr;
+};
+
+// Routes the error report to a message box over the active window.
+void installMessageBoxReport();
+
+} // namespace app

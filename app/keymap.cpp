@@ -1,0 +1,65 @@
+#include "app/keymap.h"
+
+#include "base/cp1252.h"
+
+namespace app {
+
+int virtualKey(int qtKey)
+{
+    if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
+        return qtKey;
+    switch (qtKey) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab: return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Shift: return 16;
+    case Qt::Key_Control: return 17;
+    case Qt::Key_Alt: return doc::vk::Alt;
+    case Qt::Key_Escape: return 27;
+    case Qt::Key_Space: return 32;
+    case Qt::Key_PageUp: return 33;
+    case Qt::Key_PageDown: return 34;
+    case Qt::Key_End: return doc::vk::End;
+    case Qt::Key_Home: return doc::vk::Home;
+    case Qt::Key_Left: return doc::vk::Left;
+    case Qt::Key_Up: return doc::vk::Up;
+    case Qt::Key_Right: return doc::vk::Right;
+    case Qt::Key_Down: return doc::vk::Down;
+    case Qt::Key_Insert: return 45;
+    case Qt::Key_Delete: return doc::vk::Delete;
+    default: return 0;
+    }
+}
+
+doc::Modifiers modifiersOf(Qt::KeyboardModifiers mods)
+{
+    doc::Modifiers m = 0;
+    if (mods & Qt::ShiftModifier)
+        m |= unsigned(doc::Modifier::Shift);
+    if (mods & Qt::ControlModifier)
+        m |= unsigned(doc::Modifier::Ctrl);
+    if (mods & Qt::AltModifier)
+        m |= unsigned(doc::Modifier::Alt);
+    return m;
+}
+
+std::vector<uint8_t> keyPressChars(const QKeyEvent &e)
+{
+    // Alt with a letter is the accent cycle's business: X11 still sends the
+    // letter as text, which must not be typed. Delete's text is DEL (127),
+    // which is no character to type either.
+    if ((e.modifiers() & Qt::AltModifier) || e.key() == Qt::Key_Delete)
+        return {};
+    const bool ctrl = e.modifiers() & Qt::ControlModifier;
+    if (ctrl && e.key() >= Qt::Key_A && e.key() <= Qt::Key_Z)
+        return {uint8_t(e.key() - Qt::Key_A + 1)};
+    std::vector<uint8_t> out;
+    for (char32_t u : e.text().toUcs4()) {
+        if (auto b = base::unicodeToCp1252(u))
+            out.push_back(*b);
+    }
+    return out;
+}
+
+} // namespace app

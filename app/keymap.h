@@ -1,0 +1,20 @@
+#pragma once
+// Turns Qt key events into what the editor's key handlers take: a virtual key
+// code with the held modifiers, and the characters a key press types.
+
+#include "document/editor.h"
+
+#include <QKeyEvent>
+#include <vector>
+
+namespace app {
+
+// Returns the virtual key code of a Qt key (letters keep their upper-case code), 0 if unknown.
+int virtualKey(int qtKey);
+// Returns the held Shift, Ctrl and Alt of an event.
+doc::Modifiers modifiersOf(Qt::KeyboardModifiers mods);
+// Returns the Windows-1252 characters the event types: none with Alt held or for
+// Delete, control codes for Ctrl with a letter, nothing for characters outside the code page.
+std::vector<uint8_t> keyPressChars(const QKeyEvent &e);
+
+} // namespace app

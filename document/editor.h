@@ -1,0 +1,139 @@
+#pragma once
+// The editor's state and every command that moves the caret or the page or
+// changes the document: the keyboard commands, scrolling, the wheel, P1, caret
+// placement by mouse and the jump that a link click makes. The commands reach
+// the screen, the scroll bar and the link table only through EditorView, so
+// they run the same against the real window and against a test double.
+
+#include "document/textgrid.h"
+
+#include <QPoint>
+#include <cstdint>
+
+namespace doc {
+
+// The editor's position and mode values. Lines and columns count from 1.
+struct EditorState {
+    int cursorLine = 1;    // 1..1000, the caret's document line
+    int cursorColumn = 1;  // 1..121, the caret stands before this column
+    int topLine = 1;       // 1..970, the line in the page's first row
+    int sourceMode = 0;    // 1 shows raw characters instead of applying the markup
+    int altCycleIndex = 0; // 0, or the position in an accent string of the last letter placed
+    int hoverTarget = 0;   // 0, or the line a click on the page would jump to
+};
+
+// Held modifier keys, as a bit set.
+enum class Modifier : unsigned { None = 0, Shift = 1, Ctrl = 2, Alt = 4 };
+using Modifiers = unsigned;
+constexpr Modifiers operator|(Modifier a, Modifier b) { return unsigned(a) | unsigned(b); }
+constexpr bool has(Modifiers m, Modifier f) { return (m & unsigned(f)) != 0; }
+
+// Virtual key codes of the keys the editor acts on.
+namespace vk {
+constexpr int Alt = 18, End = 35, Home = 36, Left = 37, Up = 38, Right = 39, Down = 40,
+              Delete = 46, E = 69, I = 73, O = 79, X = 88, Y = 89, Z = 90;
+}
+
+// Page geometry shared by the commands and the view.
+constexpr int kRows = 31;
+constexpr int kRowHeight = 25;
+constexpr int kPageTop = 5;
+constexpr int kBarMaximum = 968;
+constexpr int kHelpboxLeft = 8, kHelpboxTop = 48, kHelpboxSize = 800;
+
+// What the commands need from the window: repaints, measuring, the scroll bar
+// and the link table's reset.
+class EditorView {
+public:
+    virtual ~EditorView() = default;
+    // Re-renders all rows and draws the caret.
+    virtual void repaintPage() = 0;
+    // Re-renders the cursor line's row and draws the caret.
+    virtual void repaintCursorRow() = 0;
+    // Restores the page under the caret, if the caret is shown.
+    virtual void eraseCaret() = 0;
+    // Draws the caret at the cursor.
+    virtual void drawCaret() = 0;
+    // Forgets the caret without restoring the page under it (editor reset).
+    virtual void forgetCaret() = 0;
+    // Closes any open box of the drawing walk (editor reset).
+    virtual void resetBox() = 0;
+    // Returns the x at which column starts on line, in the current display mode.
+    virtual int columnX(int column, int line) = 0;
+    // Sets the scroll bar's maximum; may run pageBarChange at once.
+    virtual void setBarMaximum(int maximum) = 0;
+    // Sets the scroll bar's position (clamped); runs pageBarChange at once when it changes.
+    virtual void setBarPosition(int position) = 0;
+    // Returns the scroll bar's maximum.
+    virtual int barMaximum() const = 0;
+    // Empties the link table (editor reset).
+    virtual void clearLinkTable() = 0;
+};
+
+class Editor {
+public:
+    Editor(TextGrid &grid, EditorView &view);
+
+    // Returns the editor state.
+    EditorState &state() { return s_; }
+    const EditorState &state() const { return s_; }
+    // Returns the document grid.
+    TextGrid &grid() { return grid_; }
+
+    // Puts the editor back to its start values and empties the document and link table.
+    void resetEditor();
+
+    // The scroll bar's change handler: the page follows the bar's position.
+    void pageBarChange(int position);
+    // Brings the caret onto the page and limits its column; repaints nothing.
+    void clampCursor();
+    // Moves the page up one line (wheel).
+    void scrollUpOne();
+    // Moves the page down one line (wheel); refused while the caret is on line 969 or below.
+    void scrollDownOne();
+    // Wheel event at a screen position, given the window's outer top-left corner.
+    void formMouseWheel(int delta, QPoint mouse, QPoint frameTopLeft);
+    // P1: back to the top of the document.
+    void speedButton1Click();
+    // Returns the document line under a page y (no lower limit).
+    int lineAtY(int y) const;
+    // Places the caret before the character under the page position (x, y).
+    void placeCaret(int x, int y);
+    // Shows line at the top of the page with the caret at its start (link follow).
+    void jumpToLine(int line);
+
+    // Key-down handler: virtual key code and held modifiers.
+    void formKeyDown(int key, Modifiers mods);
+    // Key-press handler: one Windows-1252 character code.
+    void formKeyPress(uint8_t ch);
+
+private:
+    void keyEnd();
+    void keyHome();
+    void keyLeft();
+    void keyRight();
+    void keyUp();
+    void keyDown();
+    void keyDelete();
+    void accentCycle(int key);
+    void eraseCursorLine();
+    void deleteCursorLine();
+    void insertCursorLine();
+    void backspace();
+    void enter();
+    bool typeChar(uint8_t ch);
+
+    void pageDownForCaret();
+    void pageUpForCaret();
+    void limitColumn();
+
+    TextGrid &grid_;
+    EditorView &view_;
+    EditorState s_;
+    // Where the accent cycle last placed its letter: further presses overwrite
+    // only that cell, and start afresh when the caret has moved away from it.
+    int cycleLine_ = 0;
+    int cycleColumn_ = 0;
+};
+
+} // namespace doc

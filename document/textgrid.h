@@ -1,0 +1,52 @@
+#pragma once
+// The document: a fixed grid of 120 columns by 1000 lines of single bytes,
+// numbered from 1. A line's text runs from column 1 to its first 0 cell. Bytes
+// behind that 0 (from a loaded line that held a zero byte) stay in their cells
+// and travel with the row in every edit, but are never shown or saved.
+
+#include <QByteArray>
+#include <cstdint>
+
+namespace doc {
+
+constexpr int kColumns = 120;
+constexpr int kLines = 1000;
+
+class TextGrid {
+public:
+    TextGrid();
+
+    // Returns the byte at [column, line]; throws RangeError outside the grid.
+    uint8_t cell(int column, int line) const;
+    // Writes the byte at [column, line]; throws RangeError outside the grid.
+    void setCell(int column, int line, uint8_t value);
+
+    // Returns the length of the line's text, 0 to 120.
+    int lineLength(int line) const;
+    // Returns the line's text (up to its first 0 cell).
+    QByteArray getLine(int line) const;
+    // Writes text (cut to 120) into the line from column 1; later cells are left as they are.
+    void setLine(const QByteArray &text, int line);
+    // Sets every cell of the grid to 0.
+    void clearGrid();
+    // Inserts ch before column, shifting the rest right; returns false (no change) on a full line.
+    bool insertChar(int line, int column, uint8_t ch);
+    // Removes the cell at column, shifting the rest of the row left and zeroing cell 120.
+    void deleteChar(int line, int column);
+    // Sets every cell of the line to 0.
+    void eraseLine(int line);
+    // Removes the line; the lines below move up and line 1000 becomes blank.
+    void deleteLine(int line);
+    // Inserts a blank line; the line and those below move down and the old line 1000 is lost.
+    void insertLine(int line);
+
+private:
+    static void checkLine(int line);
+    static void checkColumn(int column);
+    void copyRow(int from, int to);
+
+    // Column first, as the document model declares it: cells_[column-1][line-1].
+    uint8_t cells_[kColumns][kLines];
+};
+
+} // namespace doc

@@ -1,0 +1,191 @@
+#include "fileio/helpfile.h"
+
+#include "base/checked.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <utility>
+
+namespace fileio {
+
+namespace {
+
+constexpr char kLineFeed = 10;
+constexpr char kCarriageReturn = 13;
+constexpr char kEndMark = 26;
+
+// Bytes handed to the operating system per write call. Writing in pieces keeps
+// a partial write detectable and gives the fault hook more than one write step.
+constexpr qsizetype kWriteChunk = 64 * 1024;
+
+std::function<void(SaveStep)> &faultHook()
+{
+    static std::function<void(SaveStep)> hook;
+    return hook;
+}
+
+void runFaultHook(SaveStep step)
+{
+    if (faultHook())
+        faultHook()(step);
+}
+
+bool parentIsFolder(const QFileInfo &info)
+{
+    return QFileInfo(info.absolutePath()).isDir();
+}
+
+bool isDiskFull(const QFileDevice &file, int err)
+{
+    // Qt reports ENOSPC from a write as ResourceError; errno covers quota limits
+    // and the short writes that Qt passes on without an error of their own.
+    return file.error() == QFileDevice::ResourceError || err == ENOSPC || err == EDQUOT;
+}
+
+// The short cause of a failed open for reading, told from what the path is now.
+const char *readOpenCause(const QString &path, int err)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty())
+        return "File not found";
+    if (info.isDir())
+        return "Is a directory";
+    if (!info.exists())
+        return parentIsFolder(info) ? "File not found" : "Path not found";
+    if (err == EMFILE || err == ENFILE)
+        return "Too many open files";
+    return "File access denied";
+}
+
+// The short cause of a failed open for saving. The new content goes into a
+// temporary file beside the target, so a missing folder and a refused folder
+// both show up here.
+const char *saveOpenCause(const QString &path, const QFileDevice &file, int err)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !parentIsFolder(info))
+        return "Path not found";
+    if (info.isDir())
+        return "Is a directory";
+    if (isDiskFull(file, err))
+        return "Disk full";
+    if (err == EMFILE || err == ENFILE)
+        return "Too many open files";
+    return "File access denied";
+}
+
+const char *saveWriteCause(const QFileDevice &file, int err)
+{
+    if (isDiskFull(file, err))
+        return "Disk full";
+    // The data was complete; only putting the new file in place of the old failed.
+    if (file.error() == QFileDevice::RenameError)
+        return "File access denied";
+    return "Write error";
+}
+
+void writeAll(QSaveFile &file, const QByteArray &bytes)
+{
+    for (qsizetype pos = 0; pos < bytes.size(); pos += kWriteChunk) {
+        runFaultHook(SaveStep::Write);
+        const qsizetype length = std::min(kWriteChunk, bytes.size() - pos);
+        errno = 0;
+        // A short count is a failure too: Qt does not flag it, and committing
+        // after it would replace the old file with a truncated one.
+        if (file.write(bytes.constData() + pos, length) != length)
+            throw base::FileError(saveWriteCause(file, errno));
+    }
+}
+
+} // namespace
+
+QList<QByteArray> parseHelpFile(const QByteArray &bytes)
+{
+    QList<QByteArray> lines;
+    QByteArray line;
+    bool lineStarted = false; // a byte other than a dropped CR belongs to the current line
+    bool skipping = false;    // an end mark inside the line hides the rest of it
+    for (const char c : bytes) {
+        // CR never reaches a line and does not count as its start: CR then 26
+        // still has the end mark at the start of the line.
+        if (c == kCarriageReturn)
+            continue;
+        if (c == kLineFeed) {
+            lines.append(std::exchange(line, {}));
+            lineStarted = skipping = false;
+            continue;
+        }
+        if (skipping)
+            continue;
+        if (c == kEndMark) {
+            if (!lineStarted)
+                return lines;
+            skipping = true;
+            continue;
+        }
+        line.append(c);
+        lineStarted = true;
+    }
+    if (lineStarted)
+        lines.append(line);
+    return lines;
+}
+
+QByteArray serializeHelpFile(const QList<QByteArray> &lines)
+{
+    qsizetype size = 0;
+    for (const QByteArray &line : lines)
+        size += line.size() + 2;
+    QByteArray bytes;
+    bytes.reserve(size);
+    for (const QByteArray &line : lines) {
+        bytes.append(line);
+        bytes.append("\r\n", 2);
+    }
+    return bytes;
+}
+
+QByteArray readFileBytes(const QString &path)
+{
+    QFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly))
+        throw base::FileError(readOpenCause(path, errno));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw base::FileError("Read error");
+    return bytes;
+}
+
+void writeFileBytes(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    // Without the temporary file a failure would leave the old file half
+    // overwritten; better to fail the save and keep the old file whole.
+    file.setDirectWriteFallback(false);
+    try {
+        errno = 0;
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            throw base::FileError(saveOpenCause(path, file, errno));
+        runFaultHook(SaveStep::Open);
+        writeAll(file, bytes);
+        runFaultHook(SaveStep::Commit);
+    } catch (...) {
+        file.cancelWriting();
+        throw;
+    }
+    errno = 0;
+    if (!file.commit())
+        throw base::FileError(saveWriteCause(file, errno));
+}
+
+void setSaveFaultHook(std::function<void(SaveStep)> hook)
+{
+    faultHook() = std::move(hook);
+}
+
+} // namespace fileio

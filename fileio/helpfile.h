@@ -1,0 +1,40 @@
+#pragma once
+// The help file format and the file operations of open and save. Plain
+// functions, no widgets: bytes in, lines out, and lines out to bytes.
+//
+// Format: lines of single bytes stored unconverted. Written, every line is
+// followed by CR LF. Read, a line ends at LF; CR is never part of a line; byte
+// 26 at a line start ends the file, inside a line it ends that line's text (the
+// rest up to LF is skipped); every other byte, 0 included, is kept.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <functional>
+
+namespace fileio {
+
+// Returns the lines of a help file's bytes, in order. A file ending in a line
+// end has no empty line after it; an empty file has no lines.
+QList<QByteArray> parseHelpFile(const QByteArray &bytes);
+
+// Returns the bytes of a help file holding these lines, each followed by CR LF.
+QByteArray serializeHelpFile(const QList<QByteArray> &lines);
+
+// Reads the whole file at path; throws base::FileError with a short cause
+// ("File not found", "File access denied", "Is a directory", ...) on failure.
+QByteArray readFileBytes(const QString &path);
+
+// Writes bytes to path through a temporary file that replaces the old one only
+// when everything was written; on failure the old file is untouched and
+// base::FileError is thrown with a short cause ("Disk full", ...).
+void writeFileBytes(const QString &path, const QByteArray &bytes);
+
+// The steps of a save, for fault injection in tests: Open once the temporary
+// file is open, Write before each piece of the data, Commit before the
+// temporary file replaces the old one. A hook that throws cancels the save.
+enum class SaveStep { Open, Write, Commit };
+// Installs a hook that may throw at a save step (nullptr removes it).
+void setSaveFaultHook(std::function<void(SaveStep)> hook);
+
+} // namespace fileio

@@ -1,0 +1,157 @@
+#include "links/linktable.h"
+
+#include "base/checked.h"
+
+namespace links {
+
+namespace {
+
+// The scanner's three states; they restart at Outside on every line.
+enum class ScanState { Outside, AfterBackslash, InName };
+
+} // namespace
+
+void LinkTable::clearLinkTable()
+{
+    entries_.fill(TLinklist{});
+    linkCount_ = 0;
+}
+
+std::pair<bool, int> LinkTable::findLink(const QByteArray &name) const
+{
+    // All 50 slots, not just the counted ones: the scan looks names up before
+    // the count is stored.
+    for (int i = 0; i < kMaxLinks; ++i) {
+        if (entries_[i].name == name)
+            return {true, i + 1};
+    }
+    return {false, 0};
+}
+
+const TLinklist &LinkTable::entry(int i) const
+{
+    base::checkRange(i, 1, kMaxLinks);
+    return entries_[i - 1];
+}
+
+void LinkTable::registerName(bool pointer, const QByteArray &name, int column, int line,
+                             const ScanSource &src, int &count)
+{
+    // Once the table is full, markers are ignored too, even those of links
+    // already taken.
+    if (count >= kMaxLinks || name.isEmpty())
+        return;
+    // columnX at the ";" is the right edge of the glyph, since the name's own
+    // characters take no room on the page.
+    const int x = src.columnX(column, line);
+    if (pointer) {
+        TLinklist &e = entries_[count];
+        ++count;
+        e.name = name;
+        e.pointerLine = base::toInt16(line);
+        e.pointerX = base::toInt16(x - src.pointerWidth);
+        return;
+    }
+    // Markers always go to the first entry of their name; a later marker of
+    // the same name overwrites the earlier one.
+    const auto [found, index] = findLink(name);
+    if (!found)
+        return;
+    TLinklist &e = entries_[index - 1];
+    e.markerLine = base::toInt16(line);
+    e.markerX = base::toInt16(x - src.markerWidth);
+}
+
+int LinkTable::scan(const ScanSource &src)
+{
+    int count = 0;
+    for (int line = src.firstLine; line <= src.lastLine; ++line) {
+        const QByteArray text = src.lineText(line);
+        ScanState state = ScanState::Outside;
+        bool pointer = false;
+        QByteArray name;
+        for (int c = 1; c <= text.size(); ++c) {
+            const char ch = text[c - 1];
+            switch (state) {
+            case ScanState::Outside:
+                if (ch == '\\')
+                    state = ScanState::AfterBackslash;
+                break;
+            case ScanState::AfterBackslash:
+                if (ch == '#' || ch == '@') {
+                    pointer = (ch == '@');
+                    name.clear();
+                    state = ScanState::InName;
+                } else {
+                    // "\\" is an escaped backslash, not the start of a new escape.
+                    state = ScanState::Outside;
+                }
+                break;
+            case ScanState::InName:
+                if (ch == ';') {
+                    registerName(pointer, name, c, line, src, count);
+                    state = ScanState::Outside;
+                } else if (ch == '\\') {
+                    // The backslash only ends the broken name; it starts nothing.
+                    state = ScanState::Outside;
+                } else {
+                    name.append(ch);
+                }
+                break;
+            }
+        }
+    }
+    return count;
+}
+
+QString LinkTable::check(int count)
+{
+    base::checkRange(count, 0, kMaxLinks);
+    QString msg = count > 0 ? QStringLiteral("links found = %1").arg(count)
+                            : QStringLiteral("no links found");
+    linkCount_ = count;
+    for (int i = 0; i < linkCount_; ++i) {
+        const TLinklist &e = entries_[i];
+        if (e.pointerLine == e.markerLine) {
+            msg = QStringLiteral("line %1 points to itself").arg(e.pointerLine);
+            break;
+        }
+        if (e.markerLine == 0) {
+            msg = QStringLiteral("line %1 points to nothing").arg(e.pointerLine);
+            break;
+        }
+    }
+    // A duplicate outranks any entry message: the second pointer of a name can
+    // never get a marker, so its "points to nothing" would mislead.
+    for (int i = 0; i < linkCount_ - 1; ++i) {
+        for (int j = i + 1; j < linkCount_; ++j) {
+            if (entries_[i].name == entries_[j].name)
+                return QStringLiteral("duplicate link names");
+        }
+    }
+    return msg;
+}
+
+QString LinkTable::buildLinkTable(const ScanSource &src)
+{
+    return check(scan(src));
+}
+
+int LinkTable::hoverValue(int line, int x, int pointerWidth, int markerWidth) const
+{
+    // A pointer without a marker yields 0 and lets the search go on, so a
+    // later entry's glyph at the same spot can still answer. An empty slot
+    // (lines 0, x 0) only meets line 0 of the help viewer: there the pointer
+    // test takes every x the equally wide marker test would, and yields 0.
+    int value = 0;
+    for (int i = 0; i < kMaxLinks && value == 0; ++i) {
+        const TLinklist &e = entries_[i];
+        if (line == e.pointerLine && e.pointerX < x && x < e.pointerX + pointerWidth)
+            value = e.markerLine;
+        else if (line == e.markerLine && e.markerX < x && x < e.markerX + markerWidth)
+            value = 1;
+    }
+    return value;
+}
+
+} // namespace links

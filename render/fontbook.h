@@ -1,0 +1,34 @@
+#pragma once
+// Fonts by name, cell height and style. The drawing fonts are asked for by the
+// height of their character cell (internal leading included), which is not
+// what Qt's pixel size means, so each one is found by search once and kept.
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QString>
+#include <array>
+#include <memory>
+
+namespace render {
+
+// One realised drawing font with its metrics and the advances of its 256 bytes.
+struct FontFace {
+    QFont font;
+    QFontMetrics metrics;
+    int ascent = 0;
+    int cellHeight = 0;
+    // Text width of each Windows-1252 byte, or -1 until first asked.
+    std::array<int, 256> widths;
+
+    explicit FontFace(const QFont &f);
+    // Returns the text width in pixels of one byte in this font.
+    int textWidth(uint8_t byte);
+};
+
+// Returns the face for a family name ("arial", "courier new"), a cell height and a style.
+FontFace &fontFace(const QString &family, int cellHeight, bool bold, bool italic);
+
+// Returns a font whose characters are `height` pixels high without internal leading.
+QFont captionFont(const QString &family, int height, bool bold);
+
+} // namespace render

@@ -1,0 +1,158 @@
+#include "render/pageview.h"
+
+#include "base/checked.h"
+#include "render/colors.h"
+#include "render/glyphs.h"
+
+namespace render {
+
+PageView::PageView(const doc::TextGrid &grid, const doc::EditorState &state)
+    : grid_(grid),
+      state_(state),
+      pointerGlyph_(createPointerGlyph()),
+      markerGlyph_(createMarkerGlyph()),
+      machine_(pointerGlyph_, markerGlyph_)
+{
+}
+
+void PageView::createPageBitmap()
+{
+    page_ = QImage(doc::kHelpboxSize, doc::kHelpboxSize, QImage::Format_RGB32);
+    page_.fill(bgr(kPageColor));
+}
+
+void PageView::setScreen(std::function<void(const QRect &)> update)
+{
+    screen_ = std::move(update);
+}
+
+DisplayMode PageView::mode() const
+{
+    return state_.sourceMode ? DisplayMode::Source : DisplayMode::Rendered;
+}
+
+int PageView::rowTop(int line) const
+{
+    const int diff = base::toInt16(line - state_.topLine);
+    return diff * doc::kRowHeight + doc::kPageTop;
+}
+
+QRect PageView::rowRect() const
+{
+    return QRect(0, rowTop(state_.cursorLine), page_.width(), doc::kRowHeight);
+}
+
+void PageView::toScreen(const QRect &r)
+{
+    stats_.lastDirty = r;
+    ++stats_.dirtyCount;
+    if (screen_)
+        screen_(r);
+}
+
+void PageView::drawLine(int line)
+{
+    const int top = rowTop(line);
+    base::checkRange(top, 0, 65535);
+    QPainter p(&page_);
+    machine_.drawLine(p, grid_.getLine(line), top, mode());
+    ++stats_.linesDrawn;
+}
+
+int PageView::columnX(int column, int line)
+{
+    return machine_.columnX(column, grid_.getLine(line), mode());
+}
+
+void PageView::repaintPage()
+{
+    caretShown_ = false;
+    page_.fill(bgr(kPageColor));
+    for (int line = state_.topLine; line <= state_.topLine + doc::kRows - 1; ++line) {
+        if (grid_.lineLength(line) != 0)
+            drawLine(line);
+    }
+    ++stats_.pageRenders;
+    toScreen(page_.rect());
+    drawCaret();
+}
+
+void PageView::repaintCursorRow()
+{
+    caretShown_ = false;
+    const QRect r = rowRect();
+    {
+        QPainter p(&page_);
+        p.fillRect(r, bgr(kPageColor));
+    }
+    if (grid_.lineLength(state_.cursorLine) != 0)
+        drawLine(state_.cursorLine);
+    ++stats_.rowRenders;
+    toScreen(r);
+    drawCaret();
+}
+
+void PageView::eraseCaret()
+{
+    if (!caretShown_)
+        return;
+    caretShown_ = false;
+    toScreen(caretRect_);
+}
+
+void PageView::drawCaret()
+{
+    const int x = columnX(state_.cursorColumn, state_.cursorLine);
+    const int top = (state_.cursorLine - state_.topLine) * doc::kRowHeight + doc::kPageTop;
+    // (left, top, right, bottom) = (x - 1, top, x + 1, top + 25): columns x - 1 and x.
+    caretRect_ = QRect(x - 1, top, 2, doc::kRowHeight);
+    caretShown_ = true;
+    toScreen(caretRect_);
+}
+
+void PageView::paintScreen(QPainter &p, const QRect &dirty) const
+{
+    p.drawImage(dirty.topLeft(), page_, dirty);
+    if (caretShown_ && dirty.intersects(caretRect_)) {
+        // A 2-pixel red pen from (x, top) to (x, bottom - 1) covers exactly caretRect.
+        p.fillRect(caretRect_, bgr(kRed));
+    }
+}
+
+void paintPageFrame(QPainter &p, const QRect &page)
+{
+    const int l = page.left() - 2;
+    const int r = page.left() + page.width() + 1;
+    const int t = page.top() - 2;
+    const int b = page.top() + page.height() + 1;
+    for (int i = 0; i <= 1; ++i) {
+        hvLine(p, 0x000000, r - i, t + i, l + i, t + i);
+        hvLine(p, 0x000000, l + i, t + i, l + i, b - i);
+        hvLine(p, 0xA0A0A0, l + i, b - i, r - i, b - i);
+        hvLine(p, 0xA0A0A0, r - i, b - i, r - i, t + i);
+    }
+}
+
+void paintCodeBox(QPainter &p, const QSize &size, bool sourceMode)
+{
+    const int w = size.width();
+    const int h = size.height();
+    p.fillRect(0, 0, w, h, bgr(0xC0FFFF));
+    const uint32_t dark = sourceMode ? 0x000000 : 0xC0C0C0;
+    const uint32_t light = sourceMode ? 0xFFFFFF : 0xC0C0C0;
+    for (int i = 0; i <= 1; ++i) {
+        hvLine(p, dark, w - 1 - i, i, i, i);
+        hvLine(p, dark, i, i, i, h - 1 - i);
+        hvLine(p, light, i, h - 1 - i, w - 1 - i, h - 1 - i);
+        hvLine(p, light, w - 1 - i, h - 1 - i, w - 1 - i, i);
+    }
+    FontFace &f = fontFace(QStringLiteral("arial"), 25, false, false);
+    const QString text = QStringLiteral("SOURCE CODE");
+    const int tw = f.metrics.horizontalAdvance(text);
+    p.fillRect(10, 5, tw, f.cellHeight, bgr(0xC0FFFF));
+    p.setFont(f.font);
+    p.setPen(bgr(sourceMode ? 0x0000FF : 0xE0E0FF));
+    p.drawText(QPoint(10, 5 + f.ascent), text);
+}
+
+} // namespace render

@@ -1,0 +1,88 @@
+#pragma once
+// The page view: renders the 31 visible lines into the off-screen page bitmap
+// and tells the screen which rectangles to copy from it; draws the caret on the
+// screen only. Also paints the frame around the page and the source-code box.
+
+#include "document/editor.h"
+#include "render/stylemachine.h"
+
+#include <QImage>
+#include <QRect>
+#include <functional>
+
+namespace render {
+
+// Counts of the work the view has done; tests read them to check that each
+// command repaints no more than it must.
+struct RepaintStats {
+    int pageRenders = 0;  // full renders of all rows
+    int rowRenders = 0;   // renders of the cursor row alone
+    int linesDrawn = 0;   // lines walked by the drawing variant
+    QRect lastDirty;      // the last rectangle handed to the screen
+    int dirtyCount = 0;   // how many rectangles were handed to the screen
+};
+
+class PageView {
+public:
+    PageView(const doc::TextGrid &grid, const doc::EditorState &state);
+
+    // Creates the 800 x 800 page bitmap, 32 bits per pixel.
+    void createPageBitmap();
+    // Sets the function that asks the screen to repaint a rectangle.
+    void setScreen(std::function<void(const QRect &)> update);
+
+    // Re-renders the whole page, copies it to the screen and draws the caret.
+    void repaintPage();
+    // Re-renders the cursor row, copies it to the screen and draws the caret.
+    void repaintCursorRow();
+    // Restores the page under the caret when the caret is shown.
+    void eraseCaret();
+    // Draws the caret at the cursor and records its rectangle.
+    void drawCaret();
+    // Forgets the caret without restoring what is under it.
+    void forgetCaret() { caretShown_ = false; }
+    // Returns the x at which column starts on line, in the current display mode.
+    int columnX(int column, int line);
+    // Renders one document line into its row of the page bitmap.
+    void drawLine(int line);
+
+    // Paints the screen's dirty rectangle: the page bitmap, then the caret if shown.
+    void paintScreen(QPainter &p, const QRect &dirty) const;
+
+    // Returns the page bitmap.
+    const QImage &pageBitmap() const { return page_; }
+    // Returns the style machine that draws and measures for this page.
+    StyleMachine &machine() { return machine_; }
+    // Returns whether the caret is shown, and where it was last drawn.
+    bool caretShown() const { return caretShown_; }
+    QRect caretRect() const { return caretRect_; }
+    // Returns the repaint counters.
+    RepaintStats &stats() { return stats_; }
+    // Returns the pointer and marker glyphs.
+    const QImage &pointerGlyph() const { return pointerGlyph_; }
+    const QImage &markerGlyph() const { return markerGlyph_; }
+
+private:
+    DisplayMode mode() const;
+    int rowTop(int line) const;
+    QRect rowRect() const;
+    void toScreen(const QRect &r);
+
+    const doc::TextGrid &grid_;
+    const doc::EditorState &state_;
+    QImage pointerGlyph_;
+    QImage markerGlyph_;
+    StyleMachine machine_;
+    QImage page_;
+    std::function<void(const QRect &)> screen_;
+    bool caretShown_ = false;
+    QRect caretRect_;
+    RepaintStats stats_;
+};
+
+// Paints the sunken two-ring frame around the page at (left, top, width, height).
+void paintPageFrame(QPainter &p, const QRect &page);
+// Paints the source-code toggle box of the given size in the look of the mode.
+void paintCodeBox(QPainter &p, const QSize &size, bool sourceMode);
+
+} // namespace render

@@ -1,0 +1,246 @@
+#include "render/stylemachine.h"
+
+#include "base/checked.h"
+#include "base/cp1252.h"
+#include "render/colors.h"
+
+namespace render {
+
+namespace {
+const QString kArial = QStringLiteral("arial");
+const QString kCourier = QStringLiteral("courier new");
+
+uint8_t upperAscii(uint8_t c)
+{
+    return (c >= 'a' && c <= 'z') ? uint8_t(c - 32) : c;
+}
+
+int tabStop(int x)
+{
+    return base::toUInt16((x / 100 + 1) * 100);
+}
+} // namespace
+
+StyleMachine::StyleMachine(const QImage &pointerGlyph, const QImage &markerGlyph)
+    : pointerGlyph_(pointerGlyph), markerGlyph_(markerGlyph), fontName_(kArial)
+{
+}
+
+FontFace &StyleMachine::face()
+{
+    return fontFace(fontName_, fontHeight_, bold_, italic_);
+}
+
+void StyleMachine::defaultStyle()
+{
+    textBackground_.reset();
+    fontName_ = kArial;
+    fontColor_ = kBlack;
+    bold_ = false;
+    italic_ = false;
+    fontHeight_ = 20;
+}
+
+void StyleMachine::resetBox()
+{
+    boxOpen_ = false;
+    boxStartX_ = 5;
+}
+
+int StyleMachine::advanceWidth(uint8_t ch)
+{
+    const int w = face().textWidth(ch);
+    return base::toUInt8(w * 11 / 10 + 1);
+}
+
+void StyleMachine::boxFrame(QPainter &p, BoxKind kind, int &x, int rowTop)
+{
+    const int y = rowTop;
+    switch (kind) {
+    case BoxKind::Reset:
+        boxOpen_ = false;
+        return;
+    case BoxKind::Toggle:
+        x = base::toUInt16(x + 5);
+        if (!boxOpen_) {
+            boxOpen_ = true;
+            boxStartX_ = x;
+            for (int i = 0; i <= 1; ++i)
+                hvLine(p, kBoxColor, x + i, y + 3, x + i, y + 25);
+        } else {
+            boxOpen_ = false;
+            for (int i = 0; i <= 1; ++i) {
+                hvLine(p, kBoxColor, boxStartX_, y + 1 + i, x, y + 1 + i);
+                hvLine(p, kBoxColor, boxStartX_, y + 24 - i, x, y + 24 - i);
+                hvLine(p, kBoxColor, x + i, y + 1, x + i, y + 25);
+            }
+        }
+        x = base::toUInt16(x + 5);
+        return;
+    case BoxKind::Extend:
+        if (!boxOpen_)
+            return;
+        for (int i = 0; i <= 1; ++i) {
+            hvLine(p, kBoxColor, boxStartX_, y + 1 + i, x, y + 1 + i);
+            hvLine(p, kBoxColor, boxStartX_, y + 24 - i, x, y + 24 - i);
+        }
+        boxStartX_ = x;
+        return;
+    }
+}
+
+void StyleMachine::drawCharStep(QPainter &p, uint8_t ch, int &x, int rowTop)
+{
+    FontFace &f = face();
+    const int top = rowTop + yOffset_;
+    if (textBackground_)
+        p.fillRect(x, top, f.textWidth(ch), f.cellHeight, bgr(*textBackground_));
+    p.setFont(f.font);
+    p.setPen(bgr(fontColor_));
+    p.drawText(QPoint(x, top + f.ascent), QString(base::cp1252ToUnicode(ch)));
+    x = base::toUInt16(x + advanceWidth(ch));
+    if (state_ == MachineState::Plain)
+        boxFrame(p, BoxKind::Extend, x, rowTop);
+}
+
+void StyleMachine::applyDrawCode(QPainter &p, uint8_t code, int &x, int rowTop)
+{
+    switch (upperAscii(code)) {
+    case 'N':
+        fontName_ = kArial;
+        fontColor_ = kBlack;
+        fontHeight_ = 20;
+        bold_ = italic_ = false;
+        textBackground_ = kPageColor;
+        yOffset_ = 5;
+        boxFrame(p, BoxKind::Reset, x, rowTop);
+        break;
+    case 'C': fontName_ = kCourier; break;
+    case 'F': bold_ = true; break;
+    case 'I':
+        italic_ = true;
+        fontColor_ = kBlue;
+        break;
+    case 'L': fontHeight_ = 25; yOffset_ = 0; break;
+    case 'H': fontColor_ = kHeaderColor; fontHeight_ = 25; yOffset_ = 0; break;
+    case 'P': fontHeight_ = 15; yOffset_ = 0; break;
+    case 'S': fontHeight_ = 15; yOffset_ = 12; break;
+    case 'M': textBackground_ = kGreyBackground; break;
+    case 'T': x = tabStop(x); break;
+    case '[': boxFrame(p, BoxKind::Toggle, x, rowTop); break;
+    case '@':
+        p.drawImage(x, rowTop, pointerGlyph_);
+        state_ = MachineState::Name;
+        x = base::toUInt16(x + pointerGlyph_.width());
+        break;
+    case '#':
+        p.drawImage(x, rowTop, markerGlyph_);
+        state_ = MachineState::Name;
+        x = base::toUInt16(x + markerGlyph_.width());
+        break;
+    default: break;
+    }
+}
+
+int StyleMachine::applyMeasureCode(uint8_t code, int x)
+{
+    switch (upperAscii(code)) {
+    case 'N':
+        fontName_ = kArial;
+        fontHeight_ = 20;
+        bold_ = italic_ = false;
+        return x;
+    case 'C': fontName_ = kCourier; return x;
+    case 'F': bold_ = true; italic_ = false; return x;
+    case 'I': italic_ = true; bold_ = false; return x;
+    case 'L':
+    case 'H': fontHeight_ = 25; return x;
+    case 'P':
+    case 'S': fontHeight_ = 15; return x;
+    case 'T': return tabStop(x);
+    case '[': return base::toUInt16(x + 10);
+    case '@':
+        state_ = MachineState::Name;
+        return base::toUInt16(x + pointerGlyph_.width());
+    case '#':
+        state_ = MachineState::Name;
+        return base::toUInt16(x + markerGlyph_.width());
+    default: return x;
+    }
+}
+
+void StyleMachine::drawByte(QPainter &p, uint8_t ch, int &x, int rowTop)
+{
+    switch (state_) {
+    case MachineState::Plain:
+        if (ch == '\\')
+            state_ = MachineState::Escape;
+        else
+            drawCharStep(p, ch, x, rowTop);
+        break;
+    case MachineState::Escape:
+        state_ = MachineState::Plain;
+        applyDrawCode(p, ch, x, rowTop);
+        break;
+    case MachineState::Name:
+        if (ch == ' ' || ch == ';')
+            state_ = MachineState::Plain;
+        else if (ch == '\\')
+            state_ = MachineState::Escape;
+        break;
+    case MachineState::Raw:
+        drawCharStep(p, ch, x, rowTop);
+        break;
+    }
+}
+
+void StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, DisplayMode mode)
+{
+    int x = 5;
+    yOffset_ = 5;
+    rowTop = base::toUInt16(rowTop);
+    boxFrame(p, BoxKind::Reset, x, rowTop);
+    defaultStyle();
+    state_ = mode == DisplayMode::Source ? MachineState::Raw : MachineState::Plain;
+    for (char c : text)
+        drawByte(p, uint8_t(c), x, rowTop);
+}
+
+int StyleMachine::measureStep(int x, uint8_t ch)
+{
+    switch (state_) {
+    case MachineState::Plain:
+        if (ch == '\\') {
+            state_ = MachineState::Escape;
+            return x;
+        }
+        return base::toUInt16(x + advanceWidth(ch));
+    case MachineState::Escape:
+        state_ = MachineState::Plain;
+        return applyMeasureCode(ch, x);
+    case MachineState::Name:
+        if (ch == ' ' || ch == ';')
+            state_ = MachineState::Plain;
+        else if (ch == '\\')
+            state_ = MachineState::Escape;
+        return x;
+    case MachineState::Raw:
+        return base::toUInt16(x + advanceWidth(ch));
+    }
+    return x;
+}
+
+int StyleMachine::columnX(int column, const QByteArray &text, DisplayMode mode)
+{
+    defaultStyle();
+    state_ = mode == DisplayMode::Source ? MachineState::Raw : MachineState::Plain;
+    if (text.isEmpty())
+        return 5;
+    base::checkRange(column, 1, text.size() + 1);
+    int x = 5;
+    for (int c = 1; c <= column - 1; ++c)
+        x = int(base::toInt16(measureStep(x, uint8_t(text[c - 1]))));
+    return x;
+}
+
+} // namespace render

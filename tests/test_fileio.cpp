@@ -1,0 +1,271 @@
+// The help file format and the file operations under it.
+
+#include "base/checked.h"
+#include "fileio/helpfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using fileio::SaveStep;
+using Lines = QList<QByteArray>;
+
+namespace {
+
+QByteArray bytesOf(std::initializer_list<int> codes)
+{
+    QByteArray b;
+    for (int c : codes)
+        b.append(char(c));
+    return b;
+}
+
+void putFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray fileContent(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+QStringList entries(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// Runs op and returns the text of the FileError it throws, or a marker.
+template <typename Op>
+QString fileErrorOf(Op op)
+{
+    try {
+        op();
+    } catch (const base::FileError &e) {
+        return QString::fromLatin1(e.what());
+    }
+    return QStringLiteral("<no error>");
+}
+
+// A few hundred kilobytes of every byte value, so a save takes several writes.
+QByteArray bigContent()
+{
+    QByteArray b;
+    for (int i = 0; i < 300 * 1024; ++i)
+        b.append(char((i * 7) & 0xFF));
+    return b;
+}
+
+} // namespace
+
+class TestFileio : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { fileio::setSaveFaultHook(nullptr); }
+
+    void parse_data();
+    void parse();
+    void serialize_data();
+    void serialize();
+    void roundTripKeepsEveryByteButLineEnds();
+
+    void writeThenReadBack();
+    void readFailures_data();
+    void readFailures();
+    void saveFailures_data();
+    void saveFailures();
+    void faultAtEverySaveStepKeepsOldFile();
+    void shortWriteKeepsOldFile();
+};
+
+void TestFileio::parse_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<Lines>("lines");
+
+    QTest::newRow("empty file") << QByteArray() << Lines{};
+    QTest::newRow("one line end") << QByteArray("\r\n") << Lines{""};
+    QTest::newRow("last line without end") << QByteArray("ab\r\ncd") << Lines{"ab", "cd"};
+    QTest::newRow("no extra line after end") << QByteArray("ab\r\ncd\r\n") << Lines{"ab", "cd"};
+    QTest::newRow("LF alone") << QByteArray("ab\ncd\n") << Lines{"ab", "cd"};
+    QTest::newRow("mixed ends, empty lines") << QByteArray("a\n\r\n\nb\r\n") << Lines{"a", "", "", "b"};
+    QTest::newRow("CR inside dropped") << QByteArray("a\rb\r\r\n") << Lines{"ab"};
+    QTest::newRow("lone CR at end") << QByteArray("a\r\n\r") << Lines{"a"};
+    QTest::newRow("CR without LF") << QByteArray("a\rb") << Lines{"ab"};
+    QTest::newRow("26 starts file") << bytesOf({26, 'a', 10}) << Lines{};
+    QTest::newRow("26 at later line start") << bytesOf({'a', 10, 26, 'b', 10, 'c'}) << Lines{"a"};
+    QTest::newRow("26 after dropped CR") << bytesOf({'a', 10, 13, 26, 'b', 10}) << Lines{"a"};
+    QTest::newRow("26 after empty line") << bytesOf({10, 26, 'b'}) << Lines{""};
+    QTest::newRow("26 inside line") << bytesOf({'a', 26, 'b', 26, 13, 10, 'c'}) << Lines{"a", "c"};
+    QTest::newRow("26 inside last line") << bytesOf({'a', 'b', 26, 'c'}) << Lines{"ab"};
+    QTest::newRow("0 kept") << bytesOf({'a', 0, 'b', 10, 0}) << Lines{bytesOf({'a', 0, 'b'}), bytesOf({0})};
+    QTest::newRow("high bytes kept") << bytesOf({128, 233, 255, 10}) << Lines{bytesOf({128, 233, 255})};
+    QTest::newRow("long line not cut") << QByteArray(300, 'x') << Lines{QByteArray(300, 'x')};
+}
+
+void TestFileio::parse()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(Lines, lines);
+    QCOMPARE(fileio::parseHelpFile(bytes), lines);
+}
+
+void TestFileio::serialize_data()
+{
+    QTest::addColumn<Lines>("lines");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("no lines") << Lines{} << QByteArray();
+    QTest::newRow("last line ended too") << Lines{"ab", "c"} << QByteArray("ab\r\nc\r\n");
+    QTest::newRow("empty lines bare") << Lines{"", "x", ""} << QByteArray("\r\nx\r\n\r\n");
+    QTest::newRow("bytes unconverted") << Lines{bytesOf({0, 128, 255})} << bytesOf({0, 128, 255, 13, 10});
+}
+
+void TestFileio::serialize()
+{
+    QFETCH(Lines, lines);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(fileio::serializeHelpFile(lines), bytes);
+}
+
+void TestFileio::roundTripKeepsEveryByteButLineEnds()
+{
+    Lines lines{""};
+    QByteArray all;
+    for (int c = 0; c < 256; ++c) {
+        if (c != 10 && c != 13 && c != 26)
+            all.append(char(c));
+    }
+    lines << all << "" << "" << "\\b bold \\n" << all.right(128) << "";
+    QCOMPARE(fileio::parseHelpFile(fileio::serializeHelpFile(lines)), lines);
+}
+
+void TestFileio::writeThenReadBack()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("doc.hlp");
+    putFile(path, QByteArray(5000, 'o')); // longer than the new content: nothing of it may remain
+
+    const QByteArray content = fileio::serializeHelpFile({bytesOf({0, 26, 128, 255}), "text"});
+    fileio::writeFileBytes(path, content);
+    QCOMPARE(fileio::readFileBytes(path), content);
+    QCOMPARE(entries(dir.path()), QStringList{"doc.hlp"}); // no temporary left behind
+
+    fileio::writeFileBytes(path, QByteArray());
+    QCOMPARE(fileio::readFileBytes(path), QByteArray());
+}
+
+void TestFileio::readFailures_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("cause");
+
+    QTest::newRow("missing file") << "nothing.hlp" << "File not found";
+    QTest::newRow("folder as file") << "folder" << "Is a directory";
+    QTest::newRow("missing parent") << "missing/doc.hlp" << "Path not found";
+    QTest::newRow("parent is a file") << "plain.txt/doc.hlp" << "Path not found";
+}
+
+void TestFileio::readFailures()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, cause);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    putFile(dir.filePath("plain.txt"), "x");
+    QCOMPARE(fileErrorOf([&] { fileio::readFileBytes(dir.filePath(name)); }), cause);
+}
+
+void TestFileio::saveFailures_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("cause");
+
+    QTest::newRow("folder as file") << "folder" << "Is a directory";
+    QTest::newRow("missing parent") << "missing/doc.hlp" << "Path not found";
+    QTest::newRow("parent is a file") << "plain.txt/doc.hlp" << "Path not found";
+}
+
+void TestFileio::saveFailures()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, cause);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    putFile(dir.filePath("folder/inside.hlp"), "kept");
+    putFile(dir.filePath("plain.txt"), "old bytes");
+
+    QCOMPARE(fileErrorOf([&] { fileio::writeFileBytes(dir.filePath(name), "new\r\n"); }), cause);
+    QCOMPARE(fileContent(dir.filePath("plain.txt")), QByteArray("old bytes"));
+    QCOMPARE(entries(dir.filePath("folder")), QStringList{"inside.hlp"});
+    QCOMPARE(fileContent(dir.filePath("folder/inside.hlp")), QByteArray("kept"));
+    QCOMPARE(entries(dir.path()), (QStringList{"folder", "plain.txt"}));
+}
+
+// Every step a save goes through is made to fail once; each time the old
+// file must stay whole and no temporary may be left in the folder.
+void TestFileio::faultAtEverySaveStepKeepsOldFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("doc.hlp");
+    const QByteArray oldBytes = "old line\r\n";
+    const QByteArray newBytes = bigContent();
+
+    QList<SaveStep> steps;
+    fileio::setSaveFaultHook([&](SaveStep s) { steps << s; });
+    fileio::writeFileBytes(dir.filePath("probe.hlp"), newBytes);
+    QVERIFY2(steps.count(SaveStep::Write) >= 2, "the content should take several writes");
+    QCOMPARE(steps.first(), SaveStep::Open);
+    QCOMPARE(steps.last(), SaveStep::Commit);
+    QVERIFY(QFile::remove(dir.filePath("probe.hlp")));
+
+    for (int failAt = 0; failAt < steps.size(); ++failAt) {
+        putFile(path, oldBytes);
+        int call = 0;
+        fileio::setSaveFaultHook([&](SaveStep) {
+            if (call++ == failAt)
+                throw base::FileError("Disk full");
+        });
+        const QString where = QStringLiteral("fault at call %1").arg(failAt);
+        QVERIFY2(fileErrorOf([&] { fileio::writeFileBytes(path, newBytes); }) == "Disk full", qPrintable(where));
+        QVERIFY2(fileContent(path) == oldBytes, qPrintable(where));
+        QVERIFY2(entries(dir.path()) == QStringList{"doc.hlp"}, qPrintable(where));
+    }
+}
+
+// A real write failure that holds for root too: a file size limit just below
+// the content's size makes the system cut the last write short, with no
+// failing write after it.
+void TestFileio::shortWriteKeepsOldFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("doc.hlp");
+    putFile(path, "old line\r\n");
+    const QByteArray newBytes = bigContent();
+
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = rlim_t(newBytes.size() - 10);
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString cause = fileErrorOf([&] { fileio::writeFileBytes(path, newBytes); });
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QCOMPARE(cause, QStringLiteral("Write error"));
+    QCOMPARE(fileContent(path), QByteArray("old line\r\n"));
+    QCOMPARE(entries(dir.path()), QStringList{"doc.hlp"});
+}
+
+QTEST_GUILESS_MAIN(TestFileio)
+#include "test_fileio.moc"

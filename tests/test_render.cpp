@@ -1,0 +1,308 @@
+// The style machine: where each column starts (the measuring walk) and what the
+// drawing walk puts into a row, for the markup codes, the link glyphs, boxes and
+// the raw source view.
+
+#include "base/checked.h"
+#include "render/colors.h"
+#include "render/fontbook.h"
+#include "render/glyphs.h"
+#include "render/stylemachine.h"
+
+#include <QTest>
+
+using namespace render;
+
+namespace {
+
+constexpr int kRowTop = 30;
+
+// A surface the size of the page, filled with a background colour.
+QImage surface(uint32_t background = kPageColor)
+{
+    QImage img(800, 100, QImage::Format_RGB32);
+    img.fill(bgr(background));
+    return img;
+}
+
+uint32_t pixel(const QImage &img, int x, int y)
+{
+    return toBgr(img.pixel(x, y));
+}
+
+// The bounding box of the pixels inside area that are not the background.
+QRect ink(const QImage &img, const QRect &area, uint32_t background = kPageColor)
+{
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (pixel(img, x, y) != background)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+bool hasColor(const QImage &img, const QRect &area, uint32_t color)
+{
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (pixel(img, x, y) == color)
+                return true;
+    return false;
+}
+
+} // namespace
+
+class TestRender : public QObject {
+    Q_OBJECT
+
+    QImage pointer_ = createPointerGlyph();
+    QImage marker_ = createMarkerGlyph();
+    StyleMachine m_{pointer_, marker_};
+
+    int colX(const QByteArray &text, int column, DisplayMode mode = DisplayMode::Rendered)
+    {
+        return m_.columnX(column, text, mode);
+    }
+
+    QImage drawn(const QByteArray &text, DisplayMode mode = DisplayMode::Rendered,
+                 uint32_t background = kPageColor)
+    {
+        QImage img = surface(background);
+        QPainter p(&img);
+        m_.drawLine(p, text, kRowTop, mode);
+        return img;
+    }
+
+private slots:
+    void emptyLineMeasuresFiveAndDrawsNothing()
+    {
+        QCOMPARE(colX("", 1), 5);
+        QCOMPARE(colX("abc", 1), 5);
+        QVERIFY(ink(drawn(""), QRect(0, 0, 800, 100)).isNull());
+    }
+
+    void tabsGoToTheNextMultipleOf100_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("x");
+        QTest::newRow("from 5") << QByteArray("\\tA") << 3 << 100;
+        QTest::newRow("from 100") << QByteArray("\\t\\tA") << 5 << 200;
+        QTest::newRow("upper-case code") << QByteArray("\\T\\TA") << 5 << 200;
+        QTest::newRow("escaped backslash vanishes") << QByteArray("\\\\\\tc") << 5 << 100;
+        QTest::newRow("blank after backslash vanishes") << QByteArray("\\ b") << 3 << 5;
+        QTest::newRow("box code adds 10") << QByteArray("\\[x") << 3 << 15;
+        QTest::newRow("two boxes add 20") << QByteArray("\\[\\[x") << 5 << 25;
+        QTest::newRow("pointer glyph adds 20") << QByteArray("\\@form;  x") << 8 << 25;
+        QTest::newRow("marker glyph adds 20") << QByteArray("\\#form;  x") << 8 << 25;
+        QTest::newRow("blank ends a name, invisibly") << QByteArray("\\@ab cd") << 6 << 25;
+        QTest::newRow("style codes take no room") << QByteArray("\\f\\i\\l\\h\\p\\s\\m\\c\\nx") << 19 << 5;
+        QTest::newRow("backslash at the end") << QByteArray("\\") << 2 << 5;
+    }
+    void tabsGoToTheNextMultipleOf100()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, column);
+        QFETCH(int, x);
+        QCOMPARE(colX(line, column), x);
+    }
+
+    void tabAfterTextStepsPastIt()
+    {
+        const QByteArray line = "\\ backslash\\tn:\\tnormal font";
+        const int afterBackslash = colX(line, 12);
+        QVERIFY(afterBackslash > 5 && afterBackslash < 100);
+        QCOMPARE(colX(line, 14), 100);                          // "n:" at the next stop
+        QCOMPARE(colX(line, 18), (colX(line, 16) / 100 + 1) * 100); // "normal font"
+    }
+
+    void nameEndedByBackslashStartsAnEscape()
+    {
+        // The backslash ends the name and \f makes what follows bold.
+        const QByteArray text = "bold text";
+        QCOMPARE(colX("\\@ab\\f" + text, 16) - 25, colX("\\f" + text, 12) - 5);
+        QVERIFY(colX("\\f" + text, 12) != colX(text, 10));
+    }
+
+    void boldItalicIsMeasuredAsTheLaterStyleAlone()
+    {
+        const QByteArray text = "WWWmmm";
+        QCOMPARE(colX("\\f\\i" + text, 11), colX("\\i" + text, 9));
+        QCOMPARE(colX("\\i\\f" + text, 11), colX("\\f" + text, 9));
+        QVERIFY(colX("\\f" + text, 9) != colX("\\i" + text, 9));
+    }
+
+    void lineEndResetsTheStyle()
+    {
+        // Nothing carries from one walk to the next.
+        QCOMPARE(colX("\\l\\fWWW", 8), colX("\\l\\fWWW", 8));
+        colX("\\h\\cWWWW", 9);
+        QCOMPARE(colX("WWW", 4), colX("\\nWWW", 6));
+    }
+
+    void advanceIsWidthTimesElevenTenthsPlusOne()
+    {
+        FontFace &f = fontFace(QStringLiteral("arial"), 20, false, false);
+        for (uint8_t ch : {uint8_t('i'), uint8_t('W'), uint8_t('m'), uint8_t(' '), uint8_t(0xE9)}) {
+            const int w = f.textWidth(ch);
+            QCOMPARE(colX(QByteArray(1, char(ch)), 2), 5 + (w * 11) / 10 + 1);
+        }
+    }
+
+    void sourceModeMeasuresEveryByte()
+    {
+        const QByteArray line = "\\hHelp Editor HELP";
+        int sum = 5;
+        for (char c : line)
+            sum += colX(QByteArray(1, c), 2, DisplayMode::Source) - 5;
+        QCOMPARE(colX(line, line.size() + 1, DisplayMode::Source), sum);
+        QVERIFY(colX("\\\\", 3, DisplayMode::Source) > 5);
+    }
+
+    void fontHeightsAreCellHeights()
+    {
+        for (int h : {15, 20, 25}) {
+            QCOMPARE(fontFace(QStringLiteral("arial"), h, false, false).cellHeight, h);
+            QCOMPARE(fontFace(QStringLiteral("courier new"), h, true, true).cellHeight, h);
+        }
+        QVERIFY(fontFace(QStringLiteral("courier new"), 20, false, false).font.fixedPitch()
+                || fontFace(QStringLiteral("courier new"), 20, false, false).textWidth('i')
+                    == fontFace(QStringLiteral("courier new"), 20, false, false).textWidth('W'));
+    }
+
+    void glyphPixels()
+    {
+        const QRgb clear = qRgba(255, 255, 255, 0);
+        QCOMPARE(pointer_.size(), QSize(20, 25));
+        QCOMPARE(marker_.size(), QSize(20, 25));
+        for (int y = 0; y < 25; ++y) {
+            for (int x = 0; x < 20; ++x) {
+                const bool block = y >= 5 && y <= 12 && x >= 5 && x <= 14;
+                const bool tri = y >= 13 && y <= 20 && x >= 2 + (y - 13) && x <= 17 - (y - 13);
+                const QRgb want = (block || tri) ? bgr(kBlue).rgb() : clear;
+                QCOMPARE(pointer_.pixel(x, y), want);
+            }
+        }
+        // The disc fills its 10 x 10 square but not its corners.
+        QCOMPARE(marker_.pixel(10, 13), bgr(kBlue).rgb());
+        QCOMPARE(marker_.pixel(5, 13), bgr(kBlue).rgb());
+        QCOMPARE(marker_.pixel(14, 12), bgr(kBlue).rgb());
+        QCOMPARE(marker_.pixel(10, 8), bgr(kBlue).rgb());
+        QCOMPARE(marker_.pixel(10, 17), bgr(kBlue).rgb());
+        QCOMPARE(marker_.pixel(5, 8), clear);
+        QCOMPARE(marker_.pixel(4, 13), clear);
+        QCOMPARE(marker_.pixel(15, 13), clear);
+        QCOMPARE(marker_.pixel(10, 18), clear);
+    }
+
+    void glyphsAreDrawnWithWhiteLeftOut()
+    {
+        const QImage img = drawn("\\@form;  x\\#b;", DisplayMode::Rendered, 0x123456);
+        QCOMPARE(pixel(img, 10, kRowTop + 8), kBlue);   // arrow block
+        QCOMPARE(pixel(img, 6, kRowTop + 2), 0x123456u); // white part left out
+        const int markerLeft = colX("\\@form;  x\\#b;", 14) - 20;
+        QCOMPARE(pixel(img, markerLeft + 10, kRowTop + 13), kBlue);
+        QCOMPARE(pixel(img, markerLeft + 1, kRowTop + 13), 0x123456u);
+        // The name is invisible: nothing between the arrow and the text.
+        QVERIFY(ink(img, QRect(26, kRowTop, 2, 25), 0x123456).isNull());
+    }
+
+    void boxEdges()
+    {
+        const QByteArray line = "\\[\\f LINK \\[ \\n press button to make link list";
+        const QImage img = drawn(line);
+        for (int y = kRowTop + 3; y <= kRowTop + 24; ++y) {
+            QCOMPARE(pixel(img, 10, y), kBoxColor);
+            QCOMPARE(pixel(img, 11, y), kBoxColor);
+        }
+        QVERIFY(pixel(img, 10, kRowTop + 2) != kBoxColor || pixel(img, 10, kRowTop + 1) == kBoxColor);
+        QCOMPARE(pixel(img, 9, kRowTop + 12), kPageColor);
+        QCOMPARE(colX(line, 5), 15); // " LINK " starts 10 past the code
+
+        const int closeAt = colX(line, 11);          // x where the closing \[ is met
+        QCOMPARE(colX(line, 13), closeAt + 10);        // the blank after it
+        for (int y = kRowTop + 1; y <= kRowTop + 24; ++y) {
+            QCOMPARE(pixel(img, closeAt + 5, y), kBoxColor);
+            QCOMPARE(pixel(img, closeAt + 6, y), kBoxColor);
+        }
+        // Top and bottom edges, two pixels each, from the left edge to the right edge.
+        for (int x = 12; x < closeAt + 5; ++x) {
+            QCOMPARE(pixel(img, x, kRowTop + 1), kBoxColor);
+            QCOMPARE(pixel(img, x, kRowTop + 2), kBoxColor);
+            QCOMPARE(pixel(img, x, kRowTop + 23), kBoxColor);
+            QCOMPARE(pixel(img, x, kRowTop + 24), kBoxColor);
+        }
+        QCOMPARE(pixel(img, closeAt + 7, kRowTop + 12), kPageColor);
+        QCOMPARE(pixel(img, 20, kRowTop + 25), kPageColor);
+    }
+
+    void openBoxHasNoRightEdge()
+    {
+        const QByteArray line = "\\[ab";
+        const QImage img = drawn(line);
+        const int end = colX(line, 5);
+        QCOMPARE(pixel(img, end - 1, kRowTop + 1), kBoxColor);
+        QCOMPARE(pixel(img, end, kRowTop + 1), kPageColor);
+        QVERIFY(!hasColor(img, QRect(end, kRowTop, 50, 25), kBoxColor));
+    }
+
+    void textOffsetsFollowTheCodes()
+    {
+        // \p draws at the row top, \s twelve pixels lower, at the same size.
+        const QImage sup = drawn("\\pH");
+        const QImage sub = drawn("\\sH");
+        const QRect a = ink(sup, QRect(0, kRowTop, 50, 40));
+        const QRect b = ink(sub, QRect(0, kRowTop, 50, 40));
+        QVERIFY(!a.isNull());
+        QCOMPARE(b.top() - a.top(), 12);
+        QCOMPARE(b.height(), a.height());
+        // Plain text sits five pixels down: the same ink as after \n.
+        QCOMPARE(ink(drawn("H"), QRect(0, kRowTop, 50, 40)), ink(drawn("\\nH"), QRect(0, kRowTop, 50, 40)));
+        QVERIFY(ink(drawn("H"), QRect(0, 0, 800, 100)).top() >= kRowTop + 5);
+    }
+
+    void headerAndItalicColours()
+    {
+        const QImage h = drawn("\\th:\\t\\hheader");
+        QVERIFY(hasColor(h, QRect(200, kRowTop, 100, 25), kHeaderColor));
+        QVERIFY(!hasColor(h, QRect(0, kRowTop, 100, 25), kHeaderColor));
+        QVERIFY(ink(h, QRect(200, kRowTop, 100, 25)).top() < kRowTop + 5);
+        const QImage i = drawn("\\iitalic");
+        QVERIFY(hasColor(i, QRect(0, kRowTop, 100, 25), kBlue));
+    }
+
+    void backgroundCellsLeaveGaps()
+    {
+        FontFace &f = fontFace(QStringLiteral("arial"), 20, false, false);
+        const int w = f.textWidth('o');
+        const QImage img = drawn("\\moo\\no", DisplayMode::Rendered, kWhite);
+        const int bottom = kRowTop + 5 + 19; // last row of the 20-pixel cell: no ink of "o"
+        QCOMPARE(pixel(img, 5, bottom), kGreyBackground);
+        QCOMPARE(pixel(img, 5 + w - 1, bottom), kGreyBackground);
+        QCOMPARE(pixel(img, 5 + w, bottom), kWhite); // the advance's extra room is not filled
+        QCOMPARE(pixel(img, 5, bottom + 1), kWhite);
+        const int third = colX("\\moo\\no", 7);
+        QCOMPARE(pixel(img, third, bottom), kPageColor); // after \n the cells are page-coloured
+        QCOMPARE(pixel(img, third + w, bottom), kWhite);
+    }
+
+    void sourceModeDrawsEveryByte()
+    {
+        QVERIFY(ink(drawn("\\\\"), QRect(0, 0, 800, 100)).isNull());
+        const QImage src = drawn("\\\\", DisplayMode::Source);
+        QVERIFY(!ink(src, QRect(5, kRowTop, colX("\\\\", 3, DisplayMode::Source) - 5, 25)).isNull());
+        const QImage hdr = drawn("\\hHelp", DisplayMode::Source);
+        QVERIFY(!hasColor(hdr, QRect(0, kRowTop, 200, 25), kHeaderColor));
+        QVERIFY(ink(hdr, QRect(0, 0, 800, 100)).top() >= kRowTop + 5);
+    }
+
+    void checkedLimits()
+    {
+        QVERIFY_THROWS_EXCEPTION(base::RangeError, colX("abc", 0));
+        QImage img = surface();
+        QPainter p(&img);
+        QVERIFY_THROWS_EXCEPTION(base::RangeError, m_.drawLine(p, "x", -20, DisplayMode::Rendered));
+    }
+};
+
+QTEST_MAIN(TestRender)
+#include "test_render.moc"

@@ -1,0 +1,252 @@
+// The main window as a user meets it: its controls, the framed page with the
+// caret, the source-code box, CLEAR, and an error inside a handler.
+
+#include "app/Unit1.h"
+#include "base/checked.h"
+#include "base/errorreport.h"
+#include "render/colors.h"
+
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+using render::bgr;
+using render::toBgr;
+
+namespace {
+
+uint32_t at(const QImage &img, int x, int y)
+{
+    return toBgr(img.pixel(x, y));
+}
+
+QImage screenOf(QWidget *w)
+{
+    return w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+bool imageHas(const QImage &img, uint32_t color)
+{
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (at(img, x, y) == color)
+                return true;
+    return false;
+}
+
+} // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<app::Tform1> form_;
+    QStringList reports_;
+
+    app::Tform1 &form() { return *form_; }
+
+private slots:
+    void init()
+    {
+        reports_.clear();
+        base::setErrorSink([this](const QString &t) { reports_ << t; });
+        form_ = std::make_unique<app::Tform1>();
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    }
+    void cleanup()
+    {
+        form_.reset();
+        QVERIFY2(reports_.isEmpty(), qPrintable(reports_.join(", ")));
+    }
+
+    void windowAndControls()
+    {
+        QCOMPARE(form().windowTitle(), QStringLiteral("help file editor V6"));
+        QCOMPARE(form().size(), QSize(851, 911));
+        QCOMPARE(form().minimumSize(), form().maximumSize());
+        QVERIFY(!(form().windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(form().windowFlags() & Qt::WindowMinimizeButtonHint);
+
+        struct Control { const char *name; QRect geometry; const char *caption; uint32_t color; };
+        const Control buttons[] = {
+            {"SpeedButton1", {808, 8, 33, 33}, "P1", 0xFF0000},
+            {"openBtn", {8, 8, 73, 33}, "OPEN", 0xFF0000},
+            {"saveBtn", {96, 8, 73, 33}, "SAVE", 0x008000},
+            {"clearBtn", {272, 8, 73, 33}, "CLEAR", 0x0000FF},
+            {"linkBtn", {184, 8, 73, 33}, "LINK", 0xFF00FF},
+            {"helpBtn", {440, 8, 65, 33}, "HELP", 0xFFFF00},
+        };
+        for (const Control &c : buttons) {
+            auto *b = form().findChild<QPushButton *>(QString::fromLatin1(c.name));
+            QVERIFY2(b, c.name);
+            QCOMPARE(b->geometry(), c.geometry);
+            QCOMPARE(b->text(), QString::fromLatin1(c.caption));
+            QCOMPARE(b->palette().color(QPalette::ButtonText), bgr(c.color));
+            QVERIFY(b->font().bold());
+            QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+        }
+        QCOMPARE(form().findChild<QPushButton *>("SpeedButton1")->font().pixelSize(), 20);
+        QCOMPARE(form().findChild<QPushButton *>("openBtn")->font().pixelSize(), 16);
+        QCOMPARE(form().findChild<QPushButton *>("clearBtn")->toolTip(), QStringLiteral("clear all text"));
+        QCOMPARE(form().findChild<QPushButton *>("linkBtn")->toolTip(), QStringLiteral("make link table"));
+
+        QCOMPARE(form().findChild<QWidget *>("helpbox")->geometry(), QRect(8, 48, 800, 800));
+        QCOMPARE(form().findChild<QWidget *>("codebox")->geometry(), QRect(600, 8, 193, 33));
+        QCOMPARE(form().findChild<QWidget *>("codebox")->cursor().shape(), Qt::PointingHandCursor);
+        auto *bar = form().findChild<QScrollBar *>("pageBar");
+        QCOMPARE(bar->geometry(), QRect(816, 48, 17, 801));
+        QCOMPARE(bar->minimum(), 0);
+        QCOMPARE(bar->maximum(), 968);
+        QCOMPARE(bar->singleStep(), 1);
+        QCOMPARE(bar->pageStep(), 10);
+        QCOMPARE(bar->cursor().shape(), Qt::PointingHandCursor);
+        auto *msg = form().findChild<QLabel *>("msgtext");
+        QCOMPARE(msg->geometry(), QRect(8, 864, 801, 25));
+        QCOMPARE(msg->frameShadow(), QFrame::Sunken);
+        QVERIFY(msg->text().isEmpty());
+        auto *line = form().findChild<QLabel *>("linetext");
+        QCOMPARE(line->geometry(), QRect(536, 12, 54, 23));
+        QVERIFY(line->alignment() & Qt::AlignRight);
+        QVERIFY(line->text().isEmpty());
+    }
+
+    void emptyPageShowsOnlyTheCaret()
+    {
+        const QImage page = screenOf(form().helpbox());
+        QCOMPARE(page.size(), QSize(800, 800));
+        for (int y = 0; y < 800; ++y) {
+            for (int x = 0; x < 800; ++x) {
+                const bool caret = (x == 4 || x == 5) && y >= 5 && y <= 29;
+                if (at(page, x, y) != (caret ? render::kRed : render::kPageColor))
+                    QFAIL(qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+            }
+        }
+        QCOMPARE(form().pageView().caretRect(), QRect(QPoint(4, 5), QPoint(5, 29)));
+    }
+
+    void frameAroundThePage()
+    {
+        const QImage win = screenOf(&form());
+        // Outer ring: top and left dark, bottom and right grey.
+        QCOMPARE(at(win, 6, 46), 0x000000u);
+        QCOMPARE(at(win, 400, 46), 0x000000u);
+        QCOMPARE(at(win, 809, 46), 0x000000u);
+        QCOMPARE(at(win, 6, 848), 0x000000u);
+        QCOMPARE(at(win, 6, 849), 0xA0A0A0u);
+        QCOMPARE(at(win, 808, 849), 0xA0A0A0u);
+        QCOMPARE(at(win, 809, 849), 0xA0A0A0u);
+        QCOMPARE(at(win, 809, 47), 0xA0A0A0u);
+        // Inner ring.
+        QCOMPARE(at(win, 7, 47), 0x000000u);
+        QCOMPARE(at(win, 808, 47), 0x000000u);
+        QCOMPARE(at(win, 7, 847), 0x000000u);
+        QCOMPARE(at(win, 7, 848), 0xA0A0A0u);
+        QCOMPARE(at(win, 807, 848), 0xA0A0A0u);
+        QCOMPARE(at(win, 808, 848), 0xA0A0A0u);
+        QCOMPARE(at(win, 808, 48), 0xA0A0A0u);
+        // Just outside and inside the rings.
+        QVERIFY(at(win, 5, 400) != 0x000000u);
+        QCOMPARE(at(win, 8, 400), render::kPageColor);
+    }
+
+    void sourceToggleSwitchesViewAndBox()
+    {
+        form().editor().grid().setLine("\\hHelp", 1);
+        form().pageView().repaintPage();
+        const QImage rendered = form().pageView().pageBitmap().copy();
+        const QImage offBox = screenOf(form().codebox());
+        QCOMPARE(at(offBox, 0, 0), 0xC0C0C0u);
+        QCOMPARE(at(offBox, 1, 1), 0xC0C0C0u);
+        QCOMPARE(at(offBox, 192, 32), 0xC0C0C0u);
+        QCOMPARE(at(offBox, 100, 3), 0xC0FFFFu);
+        QVERIFY(!imageHas(offBox, 0x0000FF));
+
+        QTest::mouseClick(form().codebox(), Qt::LeftButton);
+        QCOMPARE(form().editor().state().sourceMode, 1);
+        const QImage onBox = screenOf(form().codebox());
+        QCOMPARE(at(onBox, 0, 0), 0x000000u);
+        QCOMPARE(at(onBox, 1, 30), 0x000000u);
+        QCOMPARE(at(onBox, 1, 31), 0xFFFFFFu);
+        QCOMPARE(at(onBox, 1, 32), 0xFFFFFFu);
+        QCOMPARE(at(onBox, 192, 32), 0xFFFFFFu);
+        QCOMPARE(at(onBox, 191, 2), 0xFFFFFFu);
+        QVERIFY(imageHas(onBox, 0x0000FF));
+        QVERIFY(form().pageView().pageBitmap() != rendered);
+        QVERIFY(!imageHas(form().pageView().pageBitmap(), render::kHeaderColor));
+
+        QTest::mouseClick(form().codebox(), Qt::LeftButton);
+        QCOMPARE(form().editor().state().sourceMode, 0);
+        QCOMPARE(form().pageView().pageBitmap(), rendered);
+        QCOMPARE(screenOf(form().codebox()), offBox);
+    }
+
+    void clearResetsEverythingButTheMessage()
+    {
+        form().msgtext()->setText(QStringLiteral("keep me"));
+        for (int l = 1; l <= 60; ++l)
+            form().editor().grid().setLine("line " + QByteArray::number(l), l);
+        form().pageBar()->setValue(20);
+        QCOMPARE(form().editor().state().topLine, 21);
+        QTest::mouseClick(form().codebox(), Qt::LeftButton);
+
+        QTest::mouseClick(form().findChild<QPushButton *>("clearBtn"), Qt::LeftButton);
+        const doc::EditorState &s = form().editor().state();
+        QCOMPARE(s.topLine, 1);
+        QCOMPARE(s.cursorLine, 1);
+        QCOMPARE(s.cursorColumn, 1);
+        QCOMPARE(s.sourceMode, 0);
+        QCOMPARE(form().pageBar()->value(), 0);
+        QCOMPARE(form().pageBar()->maximum(), 968);
+        for (int l = 1; l <= 1000; ++l)
+            QCOMPARE(form().editor().grid().lineLength(l), 0);
+        QCOMPARE(form().linkTable().linkCount(), 0);
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("keep me"));
+        QCOMPARE(at(screenOf(form().codebox()), 0, 0), 0xC0C0C0u);
+        QImage blank(800, 800, QImage::Format_RGB32);
+        blank.fill(bgr(render::kPageColor));
+        QCOMPARE(form().pageView().pageBitmap(), blank);
+    }
+
+    void uncoveringCopiesWithoutRendering()
+    {
+        form().editor().grid().setLine("some text", 1);
+        form().pageView().repaintPage();
+        const int drawn = form().pageView().stats().linesDrawn;
+        const QImage first = screenOf(form().helpbox());
+        form().helpbox()->repaint();
+        const QImage second = screenOf(form().helpbox());
+        QCOMPARE(second, first);
+        QCOMPARE(form().pageView().stats().linesDrawn, drawn);
+    }
+
+    void errorInAHandlerIsReportedAndTheWindowGoesOn()
+    {
+        app::installMessageBoxReport();
+        QString shown;
+        QTimer::singleShot(0, this, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                shown = box->text();
+                box->accept();
+            }
+        });
+        bool reachedEnd = false;
+        const bool completed = form().handle([&] {
+            throw base::RangeError();
+            reachedEnd = true;
+        });
+        base::setErrorSink([this](const QString &t) { reports_ << t; });
+        QVERIFY(!completed);
+        QVERIFY(!reachedEnd);
+        QCOMPARE(shown, QStringLiteral("Range check error"));
+
+        // A real check failing inside a paint: reported, and the window keeps working.
+        form().handle([&] { form().pageView().machine().columnX(0, "abc", render::DisplayMode::Rendered); });
+        QCOMPARE(reports_, QStringList{QStringLiteral("Range check error")});
+        reports_.clear();
+        QTest::mouseClick(form().codebox(), Qt::LeftButton);
+        QCOMPARE(form().editor().state().sourceMode, 1);
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "test_window.moc"
