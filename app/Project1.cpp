@@ -11,5 +11,6 @@ int main(int argc, char **argv)
     app::Tform1 form1;
     form1.show();
     form1.setFocus();
+    form1.openFromArguments(QCoreApplication::arguments());
     return a.exec();
 }

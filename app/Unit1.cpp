@@ -1,11 +1,15 @@
 #include "app/Unit1.h"
 
 #include "app/keymap.h"
+#include "base/checked.h"
 #include "base/errorreport.h"
+#include "fileio/helpfile.h"
+#include "helpview/helpunit.h"
 #include "render/colors.h"
 #include "render/fontbook.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -19,34 +23,6 @@ const QString kArial = QStringLiteral("arial");
 constexpr int kClientWidth = 851;
 constexpr int kClientHeight = 911;
 } // namespace
-
-HelpBox::HelpBox(Tform1 &form, QWidget *parent) : QWidget(parent), form_(form)
-{
-    setObjectName(QStringLiteral("helpbox"));
-    setMouseTracking(true);
-    setFocusPolicy(Qt::NoFocus);
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void HelpBox::paintEvent(QPaintEvent *e)
-{
-    form_.handle([&] {
-        QPainter p(this);
-        form_.helpboxPaint(p, e->rect());
-    });
-}
-
-void HelpBox::mouseMoveEvent(QMouseEvent *e)
-{
-    const QPoint pos = e->position().toPoint();
-    form_.handle([&] { form_.helpboxMouseMove(pos.x(), pos.y()); });
-}
-
-void HelpBox::mousePressEvent(QMouseEvent *e)
-{
-    const QPoint pos = e->position().toPoint();
-    form_.handle([&] { form_.helpboxMouseDown(pos.x(), pos.y()); });
-}
 
 CodeBox::CodeBox(Tform1 &form, QWidget *parent) : QWidget(parent), form_(form)
 {
@@ -83,6 +59,8 @@ Tform1::Tform1(QWidget *parent)
     buildControls();
     page_.setScreen([this](const QRect &r) { helpbox_->update(r); });
     handle([this] { FormCreate(); });
+    // The help viewer is made once, hidden, after the main window, and shown on request.
+    helpform_ = new helpview::Thelpform(this);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect avail = screen->availableGeometry();
         move(avail.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
@@ -129,7 +107,11 @@ QLabel *Tform1::makeLabel(const QString &name, QRect geometry, Qt::Alignment ali
 void Tform1::buildControls()
 {
     // Creation order of the controls, as the window lays them out.
-    helpbox_ = new HelpBox(*this, this);
+    helpbox_ = new render::PaintSurface(
+        QStringLiteral("helpbox"), this,
+        [this](QPainter &p, const QRect &dirty) { helpboxPaint(p, dirty); },
+        [this](int x, int y) { helpboxMouseMove(x, y); },
+        [this](int x, int y) { helpboxMouseDown(x, y); });
     helpbox_->setGeometry(doc::kHelpboxLeft, doc::kHelpboxTop, doc::kHelpboxSize, doc::kHelpboxSize);
     speedButton1_ = makeButton(QStringLiteral("SpeedButton1"), QStringLiteral("P1"), {808, 8, 33, 33}, 20, 0xFF0000);
     openBtn_ = makeButton(QStringLiteral("openBtn"), QStringLiteral("OPEN"), {8, 8, 73, 33}, 16, 0xFF0000);
@@ -167,6 +149,31 @@ void Tform1::buildControls()
     connect(helpBtn_, &QPushButton::clicked, this, [this] { handle([this] { helpBtnClick(); }); });
     for (QWidget *w : findChildren<QWidget *>())
         w->installEventFilter(this);
+
+    openDialog1_ = makeDialog(QStringLiteral("OpenDialog1"), QFileDialog::AcceptOpen);
+    saveDialog1_ = makeDialog(QStringLiteral("SaveDialog1"), QFileDialog::AcceptSave);
+}
+
+QFileDialog *Tform1::makeDialog(const QString &name, int acceptMode)
+{
+    // No filter, no default extension, no title of its own. The open dialog
+    // takes a name that does not exist: the open then fails and says why.
+    auto *d = new QFileDialog(this);
+    d->setObjectName(name);
+    d->setOption(QFileDialog::DontUseNativeDialog);
+    d->setAcceptMode(QFileDialog::AcceptMode(acceptMode));
+    d->setFileMode(QFileDialog::AnyFile);
+    return d;
+}
+
+QString Tform1::runDialog(QFileDialog *dialog, QString &lastName)
+{
+    if (!lastName.isEmpty())
+        dialog->selectFile(lastName);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    lastName = dialog->selectedFiles().constFirst();
+    return lastName;
 }
 
 void Tform1::FormCreate()
@@ -224,15 +231,7 @@ void Tform1::FormMouseWheel(int delta, QPoint globalPos)
 bool Tform1::eventFilter(QObject *watched, QEvent *e)
 {
     // The window sees every key and every wheel turn first, whichever control is under the mouse.
-    if (e->type() == QEvent::KeyPress && watched != this) {
-        keyPressEvent(static_cast<QKeyEvent *>(e));
-        return true;
-    }
-    if (e->type() == QEvent::Wheel && watched != this) {
-        wheelEvent(static_cast<QWheelEvent *>(e));
-        return true;
-    }
-    return QWidget::eventFilter(watched, e);
+    return render::routeToWindow(this, watched, e) || QWidget::eventFilter(watched, e);
 }
 
 // ---- control handlers -------------------------------------------------------
@@ -288,9 +287,71 @@ void Tform1::SpeedButton1Click()
     editor_.speedButton1Click();
 }
 
-void Tform1::openBtnClick() {}
+void Tform1::openBtnClick()
+{
+    const QString path = runDialog(openDialog1_, lastOpenName_);
+    if (!path.isEmpty())
+        openFile(path);
+}
 
-void Tform1::saveBtnClick() {}
+void Tform1::openFile(const QString &path)
+{
+    // The whole file is read and checked before the document is replaced, so a
+    // file that cannot be read leaves the document, the page and the links as they were.
+    int count = 0;
+    try {
+        count = editor_.replaceDocument(fileio::parseHelpFile(fileio::readFileBytes(path)));
+    } catch (const base::HelpError &) {
+        msgtext_->setText(QStringLiteral("cannot read file"));
+        throw;
+    }
+    linkBtnClick();
+    repaintPage();
+    msgtext_->setText(QStringLiteral("file loaded. Lines = %1").arg(count));
+}
+
+void Tform1::openFromArguments(const QStringList &args)
+{
+    // File managers hand a file over this way.
+    if (args.size() > 1)
+        handle([&] { openFile(args.at(1)); });
+}
+
+int Tform1::lastNonEmptyLine() const
+{
+    for (int line = doc::kLines; line >= 1; --line) {
+        if (grid_.lineLength(line) > 0)
+            return line;
+    }
+    return 0;
+}
+
+void Tform1::saveBtnClick()
+{
+    if (lastNonEmptyLine() == 0)
+        return;
+    const QString path = runDialog(saveDialog1_, lastSaveName_);
+    if (!path.isEmpty())
+        saveFile(path);
+}
+
+void Tform1::saveFile(const QString &path)
+{
+    const int last = lastNonEmptyLine();
+    if (last == 0)
+        return;
+    QList<QByteArray> lines;
+    for (int line = 1; line <= last; ++line)
+        lines.append(grid_.getLine(line));
+    // Written through a temporary file: a failed save leaves the old file whole.
+    try {
+        fileio::writeFileBytes(path, fileio::serializeHelpFile(lines));
+    } catch (const base::HelpError &) {
+        msgtext_->setText(QStringLiteral("cannot write file"));
+        throw;
+    }
+    msgtext_->setText(QStringLiteral("file saved. Lines = %1").arg(last));
+}
 
 void Tform1::clearBtnClick()
 {
@@ -299,9 +360,23 @@ void Tform1::clearBtnClick()
     repaintPage();
 }
 
-void Tform1::linkBtnClick() {}
+void Tform1::linkBtnClick()
+{
+    links_.clearLinkTable();
+    links::ScanSource src;
+    src.firstLine = 1;
+    src.lastLine = doc::kLines;
+    src.lineText = [this](int line) { return grid_.getLine(line); };
+    src.columnX = [this](int column, int line) { return page_.columnX(column, line); };
+    src.pointerWidth = page_.pointerGlyph().width();
+    src.markerWidth = page_.markerGlyph().width();
+    msgtext_->setText(links_.buildLinkTable(src));
+}
 
-void Tform1::helpBtnClick() {}
+void Tform1::helpBtnClick()
+{
+    helpform_->showHelp(this);
+}
 
 // ---- the commands' view of the window -------------------------------------
 

@@ -5,6 +5,7 @@
 #include "document/editor.h"
 #include "links/linktable.h"
 #include "render/pageview.h"
+#include "render/surface.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -13,24 +14,13 @@
 
 class QFileDialog;
 
+namespace helpview {
+class Thelpform;
+}
+
 namespace app {
 
 class Tform1;
-
-// The page surface: shows the page bitmap and the caret, and passes the mouse on.
-class HelpBox : public QWidget {
-    Q_OBJECT
-public:
-    HelpBox(Tform1 &form, QWidget *parent);
-
-protected:
-    void paintEvent(QPaintEvent *e) override;
-    void mouseMoveEvent(QMouseEvent *e) override;
-    void mousePressEvent(QMouseEvent *e) override;
-
-private:
-    Tform1 &form_;
-};
 
 // The "SOURCE CODE" toggle box.
 class CodeBox : public QWidget {
@@ -60,7 +50,7 @@ public:
     links::LinkTable &linkTable() { return links_; }
 
     // Returns the controls, for wiring and inspection.
-    HelpBox *helpbox() const { return helpbox_; }
+    render::PaintSurface *helpbox() const { return helpbox_; }
     CodeBox *codebox() const { return codebox_; }
     QScrollBar *pageBar() const { return pageBar_; }
     QLabel *msgtext() const { return msgtext_; }
@@ -82,6 +72,17 @@ public:
     void clearBtnClick();
     void linkBtnClick();
     void helpBtnClick();
+    // Opens the help file at path as OPEN does after its dialog.
+    void openFile(const QString &path);
+    // Opens the file named by the first program argument, if any, as OPEN would.
+    void openFromArguments(const QStringList &args);
+    // Saves the document to path as SAVE does after its dialog.
+    void saveFile(const QString &path);
+    // Returns the open and save dialogs (created once, each keeps its own last name).
+    QFileDialog *openDialog() const { return openDialog1_; }
+    QFileDialog *saveDialog() const { return saveDialog1_; }
+    // Returns the help viewer window.
+    helpview::Thelpform *helpform() const { return helpform_; }
     // Window-level wheel handler: mouse position in screen coordinates.
     void FormMouseWheel(int delta, QPoint globalPos);
 
@@ -99,6 +100,9 @@ private:
     void buildControls();
     QPushButton *makeButton(const QString &name, const QString &caption, QRect geometry,
                             int charHeight, uint32_t color);
+    QFileDialog *makeDialog(const QString &name, int acceptMode);
+    QString runDialog(QFileDialog *dialog, QString &lastName);
+    int lastNonEmptyLine() const;
     QLabel *makeLabel(const QString &name, QRect geometry, Qt::Alignment align);
 
     // The page view, the scroll bar and the link table as the commands see them.
@@ -119,7 +123,7 @@ private:
     render::PageView page_;
     links::LinkTable links_;
 
-    HelpBox *helpbox_ = nullptr;
+    render::PaintSurface *helpbox_ = nullptr;
     QPushButton *speedButton1_ = nullptr;
     QPushButton *openBtn_ = nullptr;
     QPushButton *saveBtn_ = nullptr;
@@ -130,6 +134,11 @@ private:
     QScrollBar *pageBar_ = nullptr;
     QLabel *msgtext_ = nullptr;
     QLabel *linetext_ = nullptr;
+    QFileDialog *openDialog1_ = nullptr;
+    QFileDialog *saveDialog1_ = nullptr;
+    helpview::Thelpform *helpform_ = nullptr;
+    QString lastOpenName_;
+    QString lastSaveName_;
 };
 
 // Routes the error report to a message box over the active window.

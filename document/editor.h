@@ -7,6 +7,7 @@
 
 #include "document/textgrid.h"
 
+#include <QList>
 #include <QPoint>
 #include <cstdint>
 
@@ -101,6 +102,12 @@ public:
     void placeCaret(int x, int y);
     // Shows line at the top of the page with the caret at its start (link follow).
     void jumpToLine(int line);
+
+    // Replaces the document with the lines of a file and puts the page and the
+    // caret back at line 1; returns the number of lines. Throws RangeError, with
+    // the document untouched, when text lies beyond line 1000 or the count
+    // leaves the 16-bit line range.
+    int replaceDocument(const QList<QByteArray> &lines);
 
     // Key-down handler: virtual key code and held modifiers.
     void formKeyDown(int key, Modifiers mods);

@@ -121,15 +121,20 @@ void PageView::paintScreen(QPainter &p, const QRect &dirty) const
 
 void paintPageFrame(QPainter &p, const QRect &page)
 {
+    paintPageFrame(p, page, 0x000000, 0xA0A0A0);
+}
+
+void paintPageFrame(QPainter &p, const QRect &page, uint32_t dark, uint32_t light)
+{
     const int l = page.left() - 2;
     const int r = page.left() + page.width() + 1;
     const int t = page.top() - 2;
     const int b = page.top() + page.height() + 1;
     for (int i = 0; i <= 1; ++i) {
-        hvLine(p, 0x000000, r - i, t + i, l + i, t + i);
-        hvLine(p, 0x000000, l + i, t + i, l + i, b - i);
-        hvLine(p, 0xA0A0A0, l + i, b - i, r - i, b - i);
-        hvLine(p, 0xA0A0A0, r - i, b - i, r - i, t + i);
+        hvLine(p, dark, r - i, t + i, l + i, t + i);
+        hvLine(p, dark, l + i, t + i, l + i, b - i);
+        hvLine(p, light, l + i, b - i, r - i, b - i);
+        hvLine(p, light, r - i, b - i, r - i, t + i);
     }
 }
 

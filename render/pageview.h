@@ -82,6 +82,8 @@ private:
 
 // Paints the sunken two-ring frame around the page at (left, top, width, height).
 void paintPageFrame(QPainter &p, const QRect &page);
+// Paints the two-ring frame around page: dark (0xBBGGRR) top and left, light bottom and right.
+void paintPageFrame(QPainter &p, const QRect &page, uint32_t dark, uint32_t light);
 // Paints the source-code toggle box of the given size in the look of the mode.
 void paintCodeBox(QPainter &p, const QSize &size, bool sourceMode);
 

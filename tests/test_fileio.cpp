@@ -1,9 +1,17 @@
 // The help file format and the file operations under it.
 
+#include "app/Unit1.h"
+#include "editorwindow.h"
 #include "base/checked.h"
+#include "base/errorreport.h"
 #include "fileio/helpfile.h"
 
 #include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -267,5 +275,272 @@ void TestFileio::shortWriteKeepsOldFile()
     QCOMPARE(entries(dir.path()), QStringList{"doc.hlp"});
 }
 
-QTEST_GUILESS_MAIN(TestFileio)
+// ---- OPEN and SAVE in the editor window --------------------------------------
+
+namespace {
+
+// Waits for the next modal widget of type T and hands it to act; returns the
+// waiting timer, which deletes itself once it has acted.
+template <typename T>
+QTimer *whenModal(std::function<void(T *)> act)
+{
+    auto *poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        if (auto *w = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(w);
+        }
+    });
+    poll->start();
+    return poll;
+}
+
+// Answers the next file dialog with path (cancels when path is empty) and
+// records the name the dialog offered when it opened.
+void answerFileDialog(const QString &path, QString *offered = nullptr)
+{
+    whenModal<QFileDialog>([path, offered](QFileDialog *d) {
+        if (offered)
+            *offered = d->selectedFiles().value(0);
+        if (path.isEmpty()) {
+            d->reject();
+            return;
+        }
+        // Typed into the name field, as a user would.
+        d->findChild<QLineEdit *>("fileNameEdit")->setText(path);
+        QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);
+    });
+}
+
+} // namespace
+
+class TestFileWindow : public QObject {
+    Q_OBJECT
+
+    EditorWindow win_;
+    QTemporaryDir dir_;
+
+    app::Tform1 &form() { return win_.form(); }
+    doc::TextGrid &grid() { return win_.form().editor().grid(); }
+    QString path(const QString &name) const { return dir_.filePath(name); }
+    void click(const char *button) { QTest::mouseClick(form().findChild<QPushButton *>(button), Qt::LeftButton); }
+    void openThroughDialog(const QString &file) { answerFileDialog(file); click("openBtn"); }
+    void saveThroughDialog(const QString &file) { answerFileDialog(file); click("saveBtn"); }
+
+    // A document with a link, scrolled down, with a message showing.
+    void someDocument()
+    {
+        grid().setLine("old \\@a;", 1);
+        grid().setLine("\\#a;", 2);
+        grid().setLine("old text", 60);
+        click("linkBtn");
+        form().pageBar()->setValue(40);
+        form().msgtext()->setText(QStringLiteral("before"));
+    }
+    QList<QByteArray> documentLines()
+    {
+        QList<QByteArray> lines;
+        for (int l = 1; l <= 1000; ++l)
+            lines << grid().getLine(l);
+        return lines;
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(win_.open());
+    }
+    void cleanup()
+    {
+        win_.close();
+        fileio::setSaveFaultHook(nullptr);
+    }
+
+    void openReplacesTheDocument()
+    {
+        someDocument();
+        putFile(path("a.hlp"), "first\r\nsec\ror\x1a hidden\n\n" + QByteArray(150, 'x') + "\r\n\\@k;\n\\#k;");
+        openThroughDialog(path("a.hlp"));
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("file loaded. Lines = 6"));
+        QCOMPARE(grid().getLine(1), QByteArray("first"));
+        QCOMPARE(grid().getLine(2), QByteArray("secor"));
+        QCOMPARE(grid().lineLength(3), 0);
+        QCOMPARE(grid().getLine(4), QByteArray(120, 'x'));
+        QCOMPARE(grid().lineLength(60), 0);
+        const doc::EditorState &s = form().editor().state();
+        QCOMPARE(s.topLine, 1);
+        QCOMPARE(s.cursorLine, 1);
+        QCOMPARE(form().pageBar()->value(), 0);
+        QCOMPARE(form().linkTable().linkCount(), 1);
+        QCOMPARE(form().linkTable().entry(1).name, QByteArray("k"));
+        QCOMPARE(form().linkTable().entry(1).markerLine, 6);
+        QVERIFY(win_.reports.isEmpty());
+    }
+
+    void cancelledDialogsChangeNothing()
+    {
+        someDocument();
+        const auto before = documentLines();
+        answerFileDialog({});
+        click("openBtn");
+        answerFileDialog({});
+        click("saveBtn");
+        QCOMPARE(documentLines(), before);
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("before"));
+        QCOMPARE(form().editor().state().topLine, 41);
+        QVERIFY(win_.reports.isEmpty());
+    }
+
+    void failedOpenKeepsEverything_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<bool>("byDialog");
+        // The dialog itself takes a name that does not exist; a folder name it
+        // would open as a folder, so those paths go straight to the open.
+        QTest::newRow("missing file") << "nothing.hlp" << "File not found" << true;
+        QTest::newRow("text past line 1000") << "long.hlp" << "Range check error" << true;
+        QTest::newRow("folder") << "sub" << "Is a directory" << false;
+        QTest::newRow("missing folder") << "nowhere/a.hlp" << "Path not found" << false;
+        QTest::newRow("parent is a file") << "plain/a.hlp" << "Path not found" << false;
+    }
+    void failedOpenKeepsEverything()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, cause);
+        QFETCH(bool, byDialog);
+        QDir(dir_.path()).mkdir("sub");
+        putFile(path("plain"), "x");
+        putFile(path("long.hlp"), QByteArray(1000, '\n') + "text on 1001\n");
+        someDocument();
+        const auto before = documentLines();
+        const int hover = form().linkTable().entry(1).markerLine;
+        if (byDialog)
+            openThroughDialog(path(name));
+        else
+            form().handle([&] { form().openFile(path(name)); });
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("cannot read file"));
+        QCOMPARE(win_.reports, QStringList{cause});
+        QCOMPARE(documentLines(), before);
+        QCOMPARE(form().editor().state().topLine, 41);
+        QCOMPARE(form().pageBar()->value(), 40);
+        QCOMPARE(form().linkTable().entry(1).markerLine, hover);
+    }
+
+    void emptyLinesPastTheGridAreCounted()
+    {
+        putFile(path("a.hlp"), "top\n" + QByteArray(1004, '\n'));
+        form().openFile(path("a.hlp"));
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("file loaded. Lines = 1005"));
+        putFile(path("e.hlp"), "");
+        form().openFile(path("e.hlp"));
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("file loaded. Lines = 0"));
+        QCOMPARE(grid().lineLength(1), 0);
+    }
+
+    void saveWritesUpToTheLastLine()
+    {
+        grid().setLine("one", 1);
+        grid().setLine("t\xE9\x80", 2);
+        grid().setLine(QByteArray("ab\0hidden", 9), 5);
+        grid().setLine("seven", 7);
+        saveThroughDialog(path("out.hlp"));
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("file saved. Lines = 7"));
+        QCOMPARE(fileContent(path("out.hlp")),
+                 QByteArray("one\r\nt\xE9\x80\r\n\r\n\r\nab\r\n\r\nseven\r\n"));
+
+        // Opened again, the document and the count come back the same.
+        const auto saved = documentLines();
+        form().openFile(path("out.hlp"));
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("file loaded. Lines = 7"));
+        QCOMPARE(documentLines(), saved);
+    }
+
+    void savingAnEmptyDocumentAsksNothing()
+    {
+        form().msgtext()->setText(QStringLiteral("before"));
+        bool dialogShown = false;
+        QTimer *watch = whenModal<QWidget>([&](QWidget *w) { dialogShown = true; w->close(); });
+        click("saveBtn");
+        QTest::qWait(30);
+        delete watch;
+        QVERIFY(!dialogShown);
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("before"));
+    }
+
+    void replacingAFileAsksFirst()
+    {
+        putFile(path("old.hlp"), "old\r\n");
+        grid().setLine("new", 1);
+        QString question;
+        whenModal<QMessageBox>([&](QMessageBox *box) {
+            question = box->text();
+            box->button(QMessageBox::No)->click();
+            // Said no: the file dialog stays open; cancel it.
+            whenModal<QFileDialog>([](QFileDialog *d) { d->reject(); });
+        });
+        answerFileDialog(path("old.hlp"));
+        click("saveBtn");
+        QVERIFY(question.contains("old.hlp"));
+        QCOMPARE(fileContent(path("old.hlp")), QByteArray("old\r\n"));
+
+        whenModal<QMessageBox>([](QMessageBox *box) { box->button(QMessageBox::Yes)->click(); });
+        answerFileDialog(path("old.hlp"));
+        click("saveBtn");
+        QCOMPARE(fileContent(path("old.hlp")), QByteArray("new\r\n"));
+    }
+
+    void failedSaveKeepsTheOldFile()
+    {
+        putFile(path("keep.hlp"), "old\r\n");
+        grid().setLine("new", 1);
+        fileio::setSaveFaultHook([](SaveStep step) {
+            if (step == SaveStep::Commit)
+                throw base::FileError("Disk full");
+        });
+        form().handle([&] { form().saveFile(path("keep.hlp")); });
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("cannot write file"));
+        QCOMPARE(fileContent(path("keep.hlp")), QByteArray("old\r\n"));
+        fileio::setSaveFaultHook(nullptr);
+
+        QDir(dir_.path()).mkdir("sub");
+        form().handle([&] { form().saveFile(path("sub")); });
+        QCOMPARE(win_.reports, (QStringList{"Disk full", "Is a directory"}));
+        QCOMPARE(grid().getLine(1), QByteArray("new"));
+    }
+
+    void dialogsKeepTheirOwnNames()
+    {
+        putFile(path("in.hlp"), "text\n");
+        openThroughDialog(path("in.hlp"));
+        saveThroughDialog(path("copy.hlp"));
+        QString offeredOpen, offeredSave;
+        answerFileDialog({}, &offeredOpen);
+        click("openBtn");
+        answerFileDialog({}, &offeredSave);
+        click("saveBtn");
+        QCOMPARE(QFileInfo(offeredOpen).fileName(), QStringLiteral("in.hlp"));
+        QCOMPARE(QFileInfo(offeredSave).fileName(), QStringLiteral("copy.hlp"));
+    }
+
+    void fileNamedAtStartOpens()
+    {
+        putFile(path("start.hlp"), "hello\n");
+        form().openFromArguments({"helpedit", path("start.hlp")});
+        QCOMPARE(grid().getLine(1), QByteArray("hello"));
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("file loaded. Lines = 1"));
+        form().openFromArguments({"helpedit"});
+        QCOMPARE(grid().getLine(1), QByteArray("hello"));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    TestFileio plain;
+    TestFileWindow window;
+    return QTest::qExec(&plain, argc, argv) | QTest::qExec(&window, argc, argv);
+}
 #include "test_fileio.moc"

@@ -1,6 +1,9 @@
 // Link table: scanning, checking and hover, driven by a fake list of lines.
 
+#include "app/Unit1.h"
+#include "editorwindow.h"
 #include "base/checked.h"
+#include "base/errorreport.h"
 #include "links/linktable.h"
 
 #include <QtTest>
@@ -176,5 +179,167 @@ void TestLinks::entryOutOfRange()
     QVERIFY_THROWS_EXCEPTION(base::RangeError, t.entry(51));
 }
 
-QTEST_GUILESS_MAIN(TestLinks)
+// ---- the link table in the editor window ---------------------------------
+
+class CursorChanges : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::CursorChange)
+            ++count;
+        return false;
+    }
+};
+
+class TestLinkWindow : public QObject {
+    Q_OBJECT
+
+    EditorWindow win_;
+
+    app::Tform1 &form() { return win_.form(); }
+    void pressLink() { QTest::mouseClick(form().findChild<QPushButton *>("linkBtn"), Qt::LeftButton); }
+    // The page position of a row's line: y in the middle of its row.
+    int rowY(int line) { return (line - win_.form().editor().state().topLine) * 25 + 5 + 12; }
+    void moveTo(int x, int y) { QTest::mouseMove(form().helpbox(), QPoint(x, y)); }
+    void clickAt(int x, int y) { QTest::mouseClick(form().helpbox(), Qt::LeftButton, {}, QPoint(x, y)); }
+
+private slots:
+    void init()
+    {
+        QVERIFY(win_.open());
+    }
+    void cleanup()
+    {
+        const QStringList reports = win_.close();
+        QVERIFY2(reports.isEmpty(), qPrintable(reports.join(", ")));
+    }
+
+    void linkReportsAndClearEmpties()
+    {
+        form().editor().grid().setLine("\\@a; x", 1);
+        form().editor().grid().setLine("\\#a;", 5);
+        pressLink();
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("links found = 1"));
+        QCOMPARE(form().linkTable().entry(1).markerLine, 5);
+        QTest::mouseClick(form().findChild<QPushButton *>("clearBtn"), Qt::LeftButton);
+        QCOMPARE(form().linkTable().linkCount(), 0);
+        QVERIFY(form().linkTable().entry(1).name.isEmpty());
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("links found = 1"));
+    }
+
+    void hoverShowsTheHandOnlyOverActiveGlyphs()
+    {
+        form().editor().grid().setLine("ab\\@go; text", 2);
+        form().editor().grid().setLine("\\@none;", 3);
+        form().editor().grid().setLine("\\#go;", 40);
+        pressLink();
+        const int left = form().linkTable().entry(1).pointerX;
+        QCOMPARE(left, form().pageView().columnX(3, 2));
+
+        CursorChanges changes;
+        form().helpbox()->installEventFilter(&changes);
+        moveTo(left, rowY(2));
+        QCOMPARE(form().editor().state().hoverTarget, 0);
+        QCOMPARE(changes.count, 0);
+        moveTo(left + 1, rowY(2));
+        QCOMPARE(form().editor().state().hoverTarget, 40);
+        QCOMPARE(form().helpbox()->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(changes.count, 1);
+        for (int x = left + 2; x <= left + 19; ++x)
+            moveTo(x, rowY(2));
+        QCOMPARE(changes.count, 1); // no change while inside the glyph
+        moveTo(left + 20, rowY(2));
+        QCOMPARE(form().editor().state().hoverTarget, 0);
+        QCOMPARE(form().helpbox()->cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(changes.count, 2);
+
+        // A pointer without a marker never shows the hand.
+        moveTo(form().linkTable().entry(2).pointerX + 10, rowY(3));
+        QCOMPARE(form().editor().state().hoverTarget, 0);
+        QCOMPARE(changes.count, 2);
+    }
+
+    void clickingFollowsTheLink()
+    {
+        form().editor().grid().setLine("\\@go;", 1);
+        form().editor().grid().setLine("\\#go; here", 100);
+        pressLink();
+        moveTo(10, rowY(1));
+        clickAt(10, rowY(1));
+        const doc::EditorState &s = form().editor().state();
+        QCOMPARE(s.topLine, 100);
+        QCOMPARE(s.cursorLine, 100);
+        QCOMPARE(s.cursorColumn, 1);
+        QCOMPARE(form().pageBar()->value(), 99);
+        QCOMPARE(s.hoverTarget, 0);
+        QCOMPARE(form().helpbox()->cursor().shape(), Qt::ArrowCursor);
+
+        // The marker's dot leads back to line 1.
+        moveTo(300, 300);
+        moveTo(10, rowY(100));
+        QCOMPARE(s.hoverTarget, 1);
+        clickAt(10, rowY(100));
+        QCOMPARE(s.topLine, 1);
+        QCOMPARE(form().pageBar()->value(), 0);
+    }
+
+    void jumpNearTheEndShowsTheLastPage()
+    {
+        form().editor().grid().setLine("\\@end;", 980);
+        form().editor().grid().setLine("\\#end;", 990);
+        pressLink();
+        form().pageBar()->setValue(968);
+        QCOMPARE(form().editor().state().topLine, 969);
+        moveTo(10, rowY(980));
+        QCOMPARE(form().editor().state().hoverTarget, 990);
+        clickAt(10, rowY(980));
+        const doc::EditorState &s = form().editor().state();
+        QCOMPARE(s.topLine, 969);
+        QCOMPARE(s.cursorLine, 990);
+        QCOMPARE(form().pageBar()->value(), 968);
+
+        // From the top the bar moves and the page still stops at its last page.
+        form().pageBar()->setValue(0);
+        form().editor().jumpToLine(990);
+        QCOMPARE(s.topLine, 969);
+        QCOMPARE(s.cursorLine, 990);
+    }
+
+    void linkInSourceModeStoresRawPositions()
+    {
+        form().editor().grid().setLine("\\fab\\@go;", 1);
+        form().editor().grid().setLine("\\#go;", 9);
+        QTest::mouseClick(form().codebox(), Qt::LeftButton);
+        pressLink();
+        const int raw = form().linkTable().entry(1).pointerX;
+        QTest::mouseClick(form().codebox(), Qt::LeftButton);
+        QVERIFY(raw > form().pageView().columnX(5, 1));
+        // Back in the rendered view the hand shows at the raw position, not over the arrow.
+        moveTo(raw + 5, rowY(1));
+        QCOMPARE(form().editor().state().hoverTarget, 9);
+        moveTo(form().pageView().columnX(5, 1) + 5, rowY(1));
+        QCOMPARE(form().editor().state().hoverTarget, 0);
+    }
+
+    void staleTableKeepsOldTargets()
+    {
+        form().editor().grid().setLine("\\@go;", 1);
+        form().editor().grid().setLine("\\#go;", 50);
+        pressLink();
+        form().editor().grid().insertLine(1); // the text moves, the table does not
+        moveTo(10, rowY(1));
+        QCOMPARE(form().editor().state().hoverTarget, 50);
+        clickAt(10, rowY(1));
+        QCOMPARE(form().editor().state().topLine, 50);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    TestLinks plain;
+    TestLinkWindow window;
+    return QTest::qExec(&plain, argc, argv) | QTest::qExec(&window, argc, argv);
+}
 #include "test_links.moc"

@@ -2,6 +2,7 @@
 // caret, the source-code box, CLEAR, and an error inside a handler.
 
 #include "app/Unit1.h"
+#include "editorwindow.h"
 #include "base/checked.h"
 #include "base/errorreport.h"
 #include "render/colors.h"
@@ -39,24 +40,19 @@ bool imageHas(const QImage &img, uint32_t color)
 class TestWindow : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<app::Tform1> form_;
-    QStringList reports_;
+    EditorWindow win_;
 
-    app::Tform1 &form() { return *form_; }
+    app::Tform1 &form() { return win_.form(); }
 
 private slots:
     void init()
     {
-        reports_.clear();
-        base::setErrorSink([this](const QString &t) { reports_ << t; });
-        form_ = std::make_unique<app::Tform1>();
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        QVERIFY(win_.open());
     }
     void cleanup()
     {
-        form_.reset();
-        QVERIFY2(reports_.isEmpty(), qPrintable(reports_.join(", ")));
+        const QStringList reports = win_.close();
+        QVERIFY2(reports.isEmpty(), qPrintable(reports.join(", ")));
     }
 
     void windowAndControls()
@@ -234,15 +230,15 @@ private slots:
             throw base::RangeError();
             reachedEnd = true;
         });
-        base::setErrorSink([this](const QString &t) { reports_ << t; });
+        base::setErrorSink([this](const QString &t) { win_.reports << t; });
         QVERIFY(!completed);
         QVERIFY(!reachedEnd);
         QCOMPARE(shown, QStringLiteral("Range check error"));
 
         // A real check failing inside a paint: reported, and the window keeps working.
         form().handle([&] { form().pageView().machine().columnX(0, "abc", render::DisplayMode::Rendered); });
-        QCOMPARE(reports_, QStringList{QStringLiteral("Range check error")});
-        reports_.clear();
+        QCOMPARE(win_.reports, QStringList{QStringLiteral("Range check error")});
+        win_.reports.clear();
         QTest::mouseClick(form().codebox(), Qt::LeftButton);
         QCOMPARE(form().editor().state().sourceMode, 1);
     }

@@ -1,0 +1,232 @@
+#include "helpview/helpunit.h"
+
+#include "base/checked.h"
+#include "base/errorreport.h"
+#include "helpview/helptext.h"
+#include "render/colors.h"
+#include "render/glyphs.h"
+#include "render/pageview.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace helpview {
+
+namespace {
+constexpr int kClientWidth = 854;
+constexpr int kClientHeight = 822;
+constexpr int kSurfaceLeft = 8, kSurfaceTop = 8, kSurfaceSize = 800;
+constexpr int kRows = 31;
+constexpr int kRowHeight = 25;
+constexpr int kPageTop = 5;
+// The bottom strip starts below the last row: 5 + 31 * 25.
+constexpr int kPageBottom = kPageTop + kRows * kRowHeight;
+// The wheel acts only this far inside the surface's rectangle.
+constexpr int kWheelMargin = 10;
+constexpr int kEscape = 27;
+constexpr uint32_t kFrameDark = 0x808000;
+constexpr uint32_t kFrameLight = 0xA0A000;
+} // namespace
+
+Thelpform::Thelpform(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                  | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      pointerGlyph_(render::createPointerGlyph()),
+      markerGlyph_(render::createMarkerGlyph()),
+      machine_(pointerGlyph_, markerGlyph_),
+      surface_(kSurfaceSize, kSurfaceSize, QImage::Format_RGB32)
+{
+    setObjectName(QStringLiteral("helpform"));
+    setWindowTitle(QStringLiteral("help"));
+    setModal(true);
+    setFixedSize(kClientWidth, kClientHeight);
+    surface_.fill(render::bgr(render::kPageColor));
+    buildControls();
+}
+
+void Thelpform::buildControls()
+{
+    paintBox1_ = new render::PaintSurface(
+        QStringLiteral("PaintBox1"), this, [this](QPainter &p, const QRect &) { PaintBox1Paint(p); },
+        [this](int x, int y) { PaintBox1MouseMove(x, y); },
+        [this](int x, int y) { PaintBox1MouseDown(x, y); });
+    paintBox1_->setGeometry(kSurfaceLeft, kSurfaceTop, kSurfaceSize, kSurfaceSize);
+
+    scrollBar1_ = new QScrollBar(Qt::Vertical, this);
+    scrollBar1_->setObjectName(QStringLiteral("ScrollBar1"));
+    scrollBar1_->setGeometry(816, 8, 17, 801);
+    scrollBar1_->setFocusPolicy(Qt::NoFocus);
+    scrollBar1_->setRange(0, 774);
+    scrollBar1_->setSingleStep(1);
+    scrollBar1_->setPageStep(10);
+
+    connect(scrollBar1_, &QScrollBar::valueChanged, this, [this] { base::guarded([this] { ScrollBar1Change(); }); });
+    for (QWidget *w : findChildren<QWidget *>())
+        w->installEventFilter(this);
+}
+
+// ---- operations -------------------------------------------------------------
+
+void Thelpform::showHelp(QWidget *mainWindow)
+{
+    if (!helpLinksBuilt_)
+        buildHelpLinks();
+    const int lines = int(helpText().size());
+    scrollBar1_->setMaximum(lines > kRows - 1 ? lines - kRows : 0);
+    // move() places a window by its outer frame, as the main window's frame corner is given.
+    move(mainWindow->frameGeometry().topLeft() + QPoint(10, 10));
+    scrollBar1_->setValue(0);
+    helpTopIndex_ = 0;
+    exec();
+}
+
+void Thelpform::buildHelpLinks()
+{
+    const QList<QByteArray> &text = helpText();
+    links::ScanSource src;
+    src.firstLine = 0;
+    src.lastLine = int(text.size()) - 1;
+    src.lineText = [&text](int line) { return text.at(line); };
+    src.columnX = [this](int column, int line) { return measureHelpPrefix(column, line); };
+    src.pointerWidth = pointerGlyph_.width();
+    src.markerWidth = markerGlyph_.width();
+    // The viewer only needs the positions: no check, no message, no count kept.
+    helpLinkTable_.scan(src);
+    helpLinksBuilt_ = true;
+    ++linkBuildCount_;
+}
+
+int Thelpform::measureHelpPrefix(int column, int index)
+{
+    const QByteArray line = helpText().value(base::toUInt16(index));
+    return base::toInt16(machine_.columnX(column, line, render::DisplayMode::Rendered));
+}
+
+void Thelpform::drawHelpRow(int index)
+{
+    const int rowTop = base::toInt16(index - helpTopIndex_) * kRowHeight + kPageTop;
+    QPainter p(&surface_);
+    p.fillRect(0, rowTop, surface_.width(), kRowHeight, render::bgr(render::kPageColor));
+    const QList<QByteArray> &text = helpText();
+    if (index >= text.size() || text.at(index).isEmpty())
+        return;
+    machine_.drawLine(p, text.at(index), rowTop, render::DisplayMode::Rendered);
+}
+
+void Thelpform::drawHelpRows()
+{
+    for (int index = helpTopIndex_; index <= helpTopIndex_ + kRows - 1; ++index)
+        drawHelpRow(index);
+}
+
+int Thelpform::helpRowAtY(int y) const
+{
+    // Division truncates toward zero, so y 0 to 4 still belongs to the first row.
+    return std::min(helpTopIndex_ + (y - kPageTop) / kRowHeight, helpTopIndex_ + kRows - 1);
+}
+
+// ---- handlers ---------------------------------------------------------------
+
+void Thelpform::PaintBox1Paint(QPainter &p)
+{
+    {
+        QPainter img(&surface_);
+        const QColor page = render::bgr(render::kPageColor);
+        img.fillRect(0, 0, surface_.width(), kPageTop, page);
+        img.fillRect(0, kPageBottom, surface_.width(), surface_.height() - kPageBottom, page);
+    }
+    drawHelpRows();
+    p.drawImage(0, 0, surface_);
+}
+
+void Thelpform::ScrollBar1Change()
+{
+    helpTopIndex_ = base::toUInt16(scrollBar1_->value());
+    drawHelpRows();
+    paintBox1_->update();
+}
+
+void Thelpform::FormMouseWheel(int delta, QPoint globalPos)
+{
+    // The rectangle starts at the outer frame corner, not the client area's.
+    const QPoint corner = frameGeometry().topLeft() + paintBox1_->pos();
+    const bool inside = corner.x() + kWheelMargin < globalPos.x()
+        && globalPos.x() < corner.x() + paintBox1_->width() - kWheelMargin
+        && corner.y() + kWheelMargin < globalPos.y()
+        && globalPos.y() < corner.y() + paintBox1_->height() - kWheelMargin;
+    if (!inside)
+        return;
+    const int position = scrollBar1_->value();
+    if (delta < 0 && position < scrollBar1_->maximum())
+        scrollBar1_->setValue(position + 1);
+    else if (delta > 0 && position > 0)
+        scrollBar1_->setValue(position - 1);
+}
+
+void Thelpform::PaintBox1MouseMove(int x, int y)
+{
+    const int target = helpLinkTable_.hoverValue(helpRowAtY(y), x, pointerGlyph_.width(),
+                                                 markerGlyph_.width());
+    if (target == helpHoverTarget_)
+        return;
+    paintBox1_->setCursor(target != 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    helpHoverTarget_ = base::toInt16(target);
+}
+
+void Thelpform::PaintBox1MouseDown(int, int)
+{
+    if (helpHoverTarget_ <= 0)
+        return;
+    // The bar clamps the target to its range and redraws through ScrollBar1Change.
+    scrollBar1_->setValue(helpHoverTarget_);
+    helpHoverTarget_ = 0;
+    paintBox1_->setCursor(Qt::ArrowCursor);
+}
+
+void Thelpform::FormKeyPress(int key)
+{
+    if (key == kEscape)
+        done(1);
+}
+
+void Thelpform::FormPaint(QPainter &p)
+{
+    render::paintPageFrame(p, paintBox1_->geometry(), kFrameDark, kFrameLight);
+}
+
+// ---- events -----------------------------------------------------------------
+
+void Thelpform::paintEvent(QPaintEvent *)
+{
+    base::guarded([this] {
+        QPainter p(this);
+        FormPaint(p);
+    });
+}
+
+void Thelpform::keyPressEvent(QKeyEvent *e)
+{
+    // Replaces QDialog's own Esc handling, which would close with result 0.
+    const QString text = e->text();
+    const int key = e->key() == Qt::Key_Escape ? kEscape : (text.isEmpty() ? 0 : text.at(0).unicode());
+    base::guarded([&] { FormKeyPress(key); });
+}
+
+void Thelpform::wheelEvent(QWheelEvent *e)
+{
+    const int delta = e->angleDelta().y();
+    const QPoint global = e->globalPosition().toPoint();
+    base::guarded([&] { FormMouseWheel(delta, global); });
+}
+
+bool Thelpform::eventFilter(QObject *watched, QEvent *e)
+{
+    // The window sees every key and every wheel turn first, whichever control is under the mouse.
+    return render::routeToWindow(this, watched, e) || QDialog::eventFilter(watched, e);
+}
+
+} // namespace helpview

@@ -1,0 +1,93 @@
+#pragma once
+// The help viewer: a modal window that shows the built-in help text, rendered
+// by the editor's markup rules, with working links, a scroll bar and the wheel.
+// It keeps its own style machine, glyphs, link table and scroll position and
+// shares nothing with the editor.
+
+#include "links/linktable.h"
+#include "render/stylemachine.h"
+#include "render/surface.h"
+
+#include <QDialog>
+#include <QImage>
+#include <QScrollBar>
+#include <cstdint>
+
+namespace helpview {
+
+class Thelpform;
+
+class Thelpform : public QDialog {
+    Q_OBJECT
+public:
+    explicit Thelpform(QWidget *parent = nullptr);
+
+    // Places the viewer next to mainWindow and shows it modally; returns when it is closed.
+    void showHelp(QWidget *mainWindow);
+    // Scans the help text into the viewer's link table and marks it built.
+    void buildHelpLinks();
+    // Returns the x at which column (1-based) of help line index starts.
+    int measureHelpPrefix(int column, int index);
+    // Clears the row of help line index and draws the line into it.
+    void drawHelpRow(int index);
+    // Draws all 31 visible rows into the surface image.
+    void drawHelpRows();
+    // Returns the help line index under y (surface coordinates), at most the last visible row's.
+    int helpRowAtY(int y) const;
+
+    // Event handlers; the events run each through the error report.
+    // Fills the background strips, draws the rows and copies them onto p.
+    void PaintBox1Paint(QPainter &p);
+    // Takes the bar's position as the top line and redraws the rows.
+    void ScrollBar1Change();
+    // Moves the bar one step for a wheel turn (screen position) over the surface.
+    void FormMouseWheel(int delta, QPoint globalPos);
+    // Sets the hover target and the cursor for the mouse at (x, y) on the surface.
+    void PaintBox1MouseMove(int x, int y);
+    // Scrolls to the hovered link's target, if any.
+    void PaintBox1MouseDown(int x, int y);
+    // Closes the viewer with result 1 when key is the Esc character; ignores the rest.
+    void FormKeyPress(int key);
+    // Paints the two-ring frame around the surface.
+    void FormPaint(QPainter &p);
+
+    // Returns the controls, for inspection.
+    QWidget *paintBox1() const { return paintBox1_; }
+    QScrollBar *scrollBar1() const { return scrollBar1_; }
+    // Returns the image the rows are drawn into.
+    const QImage &surface() const { return surface_; }
+    // Returns the viewer's link table.
+    const links::LinkTable &helpLinkTable() const { return helpLinkTable_; }
+    // Returns the index of the line in the first row.
+    int helpTopIndex() const { return helpTopIndex_; }
+    // Returns the scroll position a click goes to, or 0 when no glyph is under the mouse.
+    int helpHoverTarget() const { return helpHoverTarget_; }
+    // Returns whether the link table has been built.
+    bool helpLinksBuilt() const { return helpLinksBuilt_; }
+    // Returns how many times the link table has been built.
+    int linkBuildCount() const { return linkBuildCount_; }
+
+protected:
+    void paintEvent(QPaintEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    void wheelEvent(QWheelEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    void buildControls();
+
+    QImage pointerGlyph_;
+    QImage markerGlyph_;
+    render::StyleMachine machine_;
+    links::LinkTable helpLinkTable_;
+    QImage surface_;
+    uint16_t helpTopIndex_ = 0;
+    int16_t helpHoverTarget_ = 0;
+    bool helpLinksBuilt_ = false;
+    int linkBuildCount_ = 0;
+
+    render::PaintSurface *paintBox1_ = nullptr;
+    QScrollBar *scrollBar1_ = nullptr;
+};
+
+} // namespace helpview

@@ -1,0 +1,37 @@
+#pragma once
+// Widgets shared by the editor page and the help viewer: a paint surface that
+// hands its events to the window's handlers, and the routing that lets a window
+// see every key and wheel turn before its controls do.
+
+#include <QWidget>
+#include <functional>
+
+namespace render {
+
+// A paint surface whose paint, mouse-move and mouse-press events go to callbacks,
+// each run through the error guard.
+class PaintSurface : public QWidget {
+    Q_OBJECT
+public:
+    using PaintHandler = std::function<void(QPainter &, const QRect &dirty)>;
+    using MouseHandler = std::function<void(int x, int y)>;
+
+    PaintSurface(const QString &name, QWidget *parent, PaintHandler paint, MouseHandler move,
+                 MouseHandler press);
+
+protected:
+    void paintEvent(QPaintEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
+
+private:
+    PaintHandler paint_;
+    MouseHandler move_;
+    MouseHandler press_;
+};
+
+// Sends a key press or wheel turn that reached a control of window to window
+// itself; returns true when the event was taken.
+bool routeToWindow(QWidget *window, QObject *watched, QEvent *e);
+
+} // namespace render
