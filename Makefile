@@ -3,7 +3,7 @@ BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_JOBS ?= 2
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test clean install uninstall
 
 all: build
 
@@ -23,6 +23,18 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(CTEST_JOBS)
+
+PREFIX ?= /usr/local
+
+# Installs under $(PREFIX) (DESTDIR is honoured); what was written is listed in
+# $(BUILD)/install_manifest.txt, which `make uninstall` reads.
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	@if [ -f $(BUILD)/install_manifest.txt ]; then \
+	  xargs -d '\n' rm -fv < $(BUILD)/install_manifest.txt; \
+	else echo "nothing installed from $(BUILD)"; fi
 
 clean:
 	rm -rf $(BUILD)

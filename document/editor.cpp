@@ -370,17 +370,7 @@ namespace doc {
 
 int Editor::replaceDocument(const QList<QByteArray> &lines)
 {
-    // Check everything before touching the grid, so that a file the grid cannot
-    // hold leaves the document as it was.
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const int line = base::toInt16(i + 1);
-        if (line > kLines && !lines[i].isEmpty())
-            throw base::RangeError();
-    }
-    grid_.clearGrid();
-    const qsizetype shown = std::min<qsizetype>(lines.size(), kLines);
-    for (qsizetype i = 0; i < shown; ++i)
-        grid_.setLine(lines[i], int(i + 1));
+    grid_.loadLines(lines);
     s_.topLine = 1;
     s_.cursorColumn = 1;
     s_.cursorLine = 1;

@@ -61,6 +61,21 @@ void TextGrid::setLine(const QByteArray &text, int line)
         cells_[c][line - 1] = static_cast<uint8_t>(text[c]);
 }
 
+void TextGrid::loadLines(const QList<QByteArray> &lines)
+{
+    // Check everything before touching the grid, so that a file the grid cannot
+    // hold leaves the document as it was.
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int line = base::toInt16(i + 1);
+        if (line > kLines && !lines[i].isEmpty())
+            throw base::RangeError();
+    }
+    clearGrid();
+    const qsizetype shown = std::min<qsizetype>(lines.size(), kLines);
+    for (qsizetype i = 0; i < shown; ++i)
+        setLine(lines[i], int(i + 1));
+}
+
 void TextGrid::clearGrid()
 {
     std::memset(cells_, 0, sizeof cells_);

@@ -5,6 +5,7 @@
 // and travel with the row in every edit, but are never shown or saved.
 
 #include <QByteArray>
+#include <QList>
 #include <cstdint>
 
 namespace doc {
@@ -27,6 +28,10 @@ public:
     QByteArray getLine(int line) const;
     // Writes text (cut to 120) into the line from column 1; later cells are left as they are.
     void setLine(const QByteArray &text, int line);
+    // Replaces the whole document with lines (each cut to 120). Throws RangeError,
+    // with the grid untouched, when text lies beyond line 1000 or the line count
+    // leaves the 16-bit line range; empty lines past the grid are allowed.
+    void loadLines(const QList<QByteArray> &lines);
     // Sets every cell of the grid to 0.
     void clearGrid();
     // Inserts ch before column, shifting the rest right; returns false (no change) on a full line.

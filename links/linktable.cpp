@@ -37,29 +37,39 @@ const TLinklist &LinkTable::entry(int i) const
 void LinkTable::registerName(bool pointer, const QByteArray &name, int column, int line,
                              const ScanSource &src, int &count)
 {
+    ScanEvent event{pointer, name, line, column, takeName(pointer, name, column, line, src, count)};
+    if (src.observe)
+        src.observe(event);
+}
+
+ScanOutcome LinkTable::takeName(bool pointer, const QByteArray &name, int column, int line,
+                                const ScanSource &src, int &count)
+{
     // Once the table is full, markers are ignored too, even those of links
     // already taken.
-    if (count >= kMaxLinks || name.isEmpty())
-        return;
+    if (count >= kMaxLinks)
+        return ScanOutcome::TableFull;
+    if (name.isEmpty())
+        return ScanOutcome::EmptyName;
     // columnX at the ";" is the right edge of the glyph, since the name's own
     // characters take no room on the page.
-    const int x = src.columnX(column, line);
     if (pointer) {
         TLinklist &e = entries_[count];
         ++count;
         e.name = name;
         e.pointerLine = base::toInt16(line);
-        e.pointerX = base::toInt16(x - src.pointerWidth);
-        return;
+        e.pointerX = base::toInt16(src.columnX(column, line) - src.pointerWidth);
+        return ScanOutcome::Taken;
     }
     // Markers always go to the first entry of their name; a later marker of
     // the same name overwrites the earlier one.
     const auto [found, index] = findLink(name);
     if (!found)
-        return;
+        return ScanOutcome::NoPointer;
     TLinklist &e = entries_[index - 1];
     e.markerLine = base::toInt16(line);
-    e.markerX = base::toInt16(x - src.markerWidth);
+    e.markerX = base::toInt16(src.columnX(column, line) - src.markerWidth);
+    return ScanOutcome::Taken;
 }
 
 int LinkTable::scan(const ScanSource &src)

@@ -25,6 +25,23 @@ struct TLinklist {
     int markerLine = 0;
 };
 
+// What became of a link name met by the scanner at its ";".
+enum class ScanOutcome {
+    Taken,     // a pointer entered the table, or a marker was matched to its pointer
+    EmptyName, // \@; or \#; : ignored
+    TableFull, // met after the 50th link had been taken: ignored
+    NoPointer, // a marker that no earlier pointer names: ignored
+};
+
+// One link name as the scanner met it.
+struct ScanEvent {
+    bool pointer = true;
+    QByteArray name;
+    int line = 0;
+    int column = 0; // the column of its ";"
+    ScanOutcome outcome = ScanOutcome::Taken;
+};
+
 // What the scanner reads: the text of a line, and the x at which a column
 // (1-based) of a line starts, measured in the display mode of the build.
 struct ScanSource {
@@ -34,6 +51,8 @@ struct ScanSource {
     std::function<int(int column, int line)> columnX;
     int pointerWidth = 20;
     int markerWidth = 20;
+    // Told of every name the scanner meets, taken or ignored; may be empty.
+    std::function<void(const ScanEvent &)> observe;
 };
 
 class LinkTable {
@@ -60,6 +79,8 @@ public:
 private:
     void registerName(bool pointer, const QByteArray &name, int column, int line,
                       const ScanSource &src, int &count);
+    ScanOutcome takeName(bool pointer, const QByteArray &name, int column, int line,
+                         const ScanSource &src, int &count);
 
     std::array<TLinklist, kMaxLinks> entries_{};
     int linkCount_ = 0;
