@@ -36,5 +36,10 @@ uninstall:
 	  xargs -d '\n' rm -fv < $(BUILD)/install_manifest.txt; \
 	else echo "nothing installed from $(BUILD)"; fi
 
+# Timings against QPlainTextEdit and a bare Qt program; never part of `make test`.
+.PHONY: bench
+bench: build
+	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/bench
+
 clean:
 	rm -rf $(BUILD)

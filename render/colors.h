@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QPainter>
+#include <QRect>
 #include <cstdint>
 
 namespace render {
@@ -28,6 +29,9 @@ constexpr uint32_t kHeaderColor = 0x0000A0;
 constexpr uint32_t kGreyBackground = 0xD8D8D8;
 constexpr uint32_t kBoxColor = 0x707070;
 constexpr uint32_t kWhite = 0xFFFFFF;
+
+// Returns the pixels that hvLine covers for these end points; empty when none.
+QRect hvLineRect(int x1, int y1, int x2, int y2);
 
 // Draws a horizontal or vertical line from (x1, y1) towards (x2, y2) that covers
 // its start point and stops one pixel short of its end point; a line of no

@@ -22,6 +22,39 @@ int FontFace::textWidth(uint8_t byte)
     return w;
 }
 
+const QRawFont &FontFace::rawFont()
+{
+    if (!raw_.isValid())
+        raw_ = QRawFont::fromFont(font);
+    return raw_;
+}
+
+const GlyphInfo &FontFace::glyph(uint8_t byte)
+{
+    GlyphInfo &g = glyphs_[byte];
+    if (g.kind != GlyphInfo::Kind::Unknown)
+        return g;
+    // Only a character the face's own font has, and that the text path would
+    // draw as that one glyph, goes to the glyph cache; controls, format
+    // characters and characters from fallback fonts keep the text path.
+    const QChar c = base::cp1252ToUnicode(byte);
+    const QRawFont &raw = rawFont();
+    const auto category = c.category();
+    const bool special = category == QChar::Other_Control || category == QChar::Other_Format
+        || category == QChar::Other_NotAssigned || c.isSurrogate();
+    const QList<quint32> indexes = raw.glyphIndexesForString(QString(c));
+    if (special || indexes.size() != 1 || indexes.first() == 0 || !raw.supportsCharacter(c)) {
+        g.kind = GlyphInfo::Kind::TextOnly;
+        return g;
+    }
+    g.index = indexes.first();
+    const QRectF box = raw.boundingRect(g.index);
+    g.kind = box.isEmpty() ? GlyphInfo::Kind::Blank : GlyphInfo::Kind::Glyph;
+    // Antialiasing and hinting may reach a pixel past the outline's box.
+    g.ink = box.toAlignedRect().adjusted(-2, -2, 2, 2);
+    return g;
+}
+
 namespace {
 
 QFont baseFont(const QString &family, bool bold, bool italic)

@@ -5,11 +5,27 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QRawFont>
+#include <QRect>
 #include <QString>
 #include <array>
 #include <memory>
 
 namespace render {
+
+// How the fast drawing path puts one byte of a face on the page.
+struct GlyphInfo {
+    enum class Kind : uint8_t {
+        Unknown,  // not looked at yet
+        Glyph,    // one glyph of the face's own font, drawn from the glyph cache
+        Blank,    // a glyph without ink: nothing to draw
+        TextOnly, // needs the text path (fallback font, control or format character)
+    };
+    Kind kind = Kind::Unknown;
+    quint32 index = 0;
+    // The pixels the glyph may touch, relative to (x, baseline), with a safety margin.
+    QRect ink;
+};
 
 // One realised drawing font with its metrics and the advances of its 256 bytes.
 struct FontFace {
@@ -23,6 +39,14 @@ struct FontFace {
     explicit FontFace(const QFont &f);
     // Returns the text width in pixels of one byte in this font.
     int textWidth(uint8_t byte);
+    // Returns how the fast path draws byte, looked up once per face and byte.
+    const GlyphInfo &glyph(uint8_t byte);
+    // Returns the raw font of this face, the one the glyph indexes belong to.
+    const QRawFont &rawFont();
+
+private:
+    std::array<GlyphInfo, 256> glyphs_;
+    QRawFont raw_;
 };
 
 // Returns the face for a family name ("arial", "courier new"), a cell height and a style.

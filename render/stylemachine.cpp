@@ -4,6 +4,8 @@
 #include "base/cp1252.h"
 #include "render/colors.h"
 
+#include <climits>
+
 namespace render {
 
 namespace {
@@ -22,19 +24,26 @@ int tabStop(int x)
 } // namespace
 
 StyleMachine::StyleMachine(const QImage &pointerGlyph, const QImage &markerGlyph)
-    : pointerGlyph_(pointerGlyph), markerGlyph_(markerGlyph), fontName_(kArial)
+    : pointerGlyph_(pointerGlyph), markerGlyph_(markerGlyph)
 {
 }
 
 FontFace &StyleMachine::face()
 {
-    return fontFace(fontName_, fontHeight_, bold_, italic_);
+    // The fast path looks the face up only when the style changed since the
+    // last character; the plain path looks it up for every character.
+    const int key = int(family_) | fontHeight_ << 1 | int(bold_) << 8 | int(italic_) << 9;
+    if (key != faceKey_ || path_ == DrawPath::Plain) {
+        face_ = &fontFace(family_ == Family::Arial ? kArial : kCourier, fontHeight_, bold_, italic_);
+        faceKey_ = key;
+    }
+    return *face_;
 }
 
 void StyleMachine::defaultStyle()
 {
     textBackground_.reset();
-    fontName_ = kArial;
+    family_ = Family::Arial;
     fontColor_ = kBlack;
     bold_ = false;
     italic_ = false;
@@ -53,6 +62,27 @@ int StyleMachine::advanceWidth(uint8_t ch)
     return base::toUInt8(w * 11 / 10 + 1);
 }
 
+void StyleMachine::fill(QPainter &p, const QRect &r, uint32_t color)
+{
+    batch_.flushIfOverlaps(p, r);
+    p.fillRect(r, bgr(color));
+}
+
+void StyleMachine::boxLine(QPainter &p, int x1, int y1, int x2, int y2)
+{
+    const QRect r = hvLineRect(x1, y1, x2, y2);
+    if (!r.isEmpty())
+        fill(p, r, kBoxColor);
+}
+
+void StyleMachine::drawLinkGlyph(QPainter &p, const QImage &glyph, int &x, int rowTop)
+{
+    batch_.flushIfOverlaps(p, QRect(QPoint(x, rowTop), glyph.size()));
+    p.drawImage(x, rowTop, glyph);
+    state_ = MachineState::Name;
+    x = base::toUInt16(x + glyph.width());
+}
+
 void StyleMachine::boxFrame(QPainter &p, BoxKind kind, int &x, int rowTop)
 {
     const int y = rowTop;
@@ -66,13 +96,13 @@ void StyleMachine::boxFrame(QPainter &p, BoxKind kind, int &x, int rowTop)
             boxOpen_ = true;
             boxStartX_ = x;
             for (int i = 0; i <= 1; ++i)
-                hvLine(p, kBoxColor, x + i, y + 3, x + i, y + 25);
+                boxLine(p, x + i, y + 3, x + i, y + 25);
         } else {
             boxOpen_ = false;
             for (int i = 0; i <= 1; ++i) {
-                hvLine(p, kBoxColor, boxStartX_, y + 1 + i, x, y + 1 + i);
-                hvLine(p, kBoxColor, boxStartX_, y + 24 - i, x, y + 24 - i);
-                hvLine(p, kBoxColor, x + i, y + 1, x + i, y + 25);
+                boxLine(p, boxStartX_, y + 1 + i, x, y + 1 + i);
+                boxLine(p, boxStartX_, y + 24 - i, x, y + 24 - i);
+                boxLine(p, x + i, y + 1, x + i, y + 25);
             }
         }
         x = base::toUInt16(x + 5);
@@ -81,12 +111,30 @@ void StyleMachine::boxFrame(QPainter &p, BoxKind kind, int &x, int rowTop)
         if (!boxOpen_)
             return;
         for (int i = 0; i <= 1; ++i) {
-            hvLine(p, kBoxColor, boxStartX_, y + 1 + i, x, y + 1 + i);
-            hvLine(p, kBoxColor, boxStartX_, y + 24 - i, x, y + 24 - i);
+            boxLine(p, boxStartX_, y + 1 + i, x, y + 1 + i);
+            boxLine(p, boxStartX_, y + 24 - i, x, y + 24 - i);
         }
         boxStartX_ = x;
         return;
     }
+}
+
+void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int baseline)
+{
+    if (path_ == DrawPath::Fast) {
+        const GlyphInfo &g = f.glyph(ch);
+        if (g.kind == GlyphInfo::Kind::Blank)
+            return;
+        if (g.kind == GlyphInfo::Kind::Glyph) {
+            if (x + g.ink.left() < clipRight_)
+                batch_.add(p, f, fontColor_, g, x, baseline);
+            return;
+        }
+        batch_.flush(p);
+    }
+    p.setFont(f.font);
+    p.setPen(bgr(fontColor_));
+    p.drawText(QPoint(x, baseline), QString(base::cp1252ToUnicode(ch)));
 }
 
 void StyleMachine::drawCharStep(QPainter &p, uint8_t ch, int &x, int rowTop)
@@ -94,10 +142,8 @@ void StyleMachine::drawCharStep(QPainter &p, uint8_t ch, int &x, int rowTop)
     FontFace &f = face();
     const int top = rowTop + yOffset_;
     if (textBackground_)
-        p.fillRect(x, top, f.textWidth(ch), f.cellHeight, bgr(*textBackground_));
-    p.setFont(f.font);
-    p.setPen(bgr(fontColor_));
-    p.drawText(QPoint(x, top + f.ascent), QString(base::cp1252ToUnicode(ch)));
+        fill(p, QRect(x, top, f.textWidth(ch), f.cellHeight), *textBackground_);
+    drawGlyph(p, f, ch, x, top + f.ascent);
     x = base::toUInt16(x + advanceWidth(ch));
     if (state_ == MachineState::Plain)
         boxFrame(p, BoxKind::Extend, x, rowTop);
@@ -107,7 +153,7 @@ void StyleMachine::applyDrawCode(QPainter &p, uint8_t code, int &x, int rowTop)
 {
     switch (upperAscii(code)) {
     case 'N':
-        fontName_ = kArial;
+        family_ = Family::Arial;
         fontColor_ = kBlack;
         fontHeight_ = 20;
         bold_ = italic_ = false;
@@ -115,7 +161,7 @@ void StyleMachine::applyDrawCode(QPainter &p, uint8_t code, int &x, int rowTop)
         yOffset_ = 5;
         boxFrame(p, BoxKind::Reset, x, rowTop);
         break;
-    case 'C': fontName_ = kCourier; break;
+    case 'C': family_ = Family::Courier; break;
     case 'F': bold_ = true; break;
     case 'I':
         italic_ = true;
@@ -128,16 +174,8 @@ void StyleMachine::applyDrawCode(QPainter &p, uint8_t code, int &x, int rowTop)
     case 'M': textBackground_ = kGreyBackground; break;
     case 'T': x = tabStop(x); break;
     case '[': boxFrame(p, BoxKind::Toggle, x, rowTop); break;
-    case '@':
-        p.drawImage(x, rowTop, pointerGlyph_);
-        state_ = MachineState::Name;
-        x = base::toUInt16(x + pointerGlyph_.width());
-        break;
-    case '#':
-        p.drawImage(x, rowTop, markerGlyph_);
-        state_ = MachineState::Name;
-        x = base::toUInt16(x + markerGlyph_.width());
-        break;
+    case '@': drawLinkGlyph(p, pointerGlyph_, x, rowTop); break;
+    case '#': drawLinkGlyph(p, markerGlyph_, x, rowTop); break;
     default: break;
     }
 }
@@ -146,11 +184,11 @@ int StyleMachine::applyMeasureCode(uint8_t code, int x)
 {
     switch (upperAscii(code)) {
     case 'N':
-        fontName_ = kArial;
+        family_ = Family::Arial;
         fontHeight_ = 20;
         bold_ = italic_ = false;
         return x;
-    case 'C': fontName_ = kCourier; return x;
+    case 'C': family_ = Family::Courier; return x;
     case 'F': bold_ = true; italic_ = false; return x;
     case 'I': italic_ = true; bold_ = false; return x;
     case 'L':
@@ -202,8 +240,16 @@ void StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, Dis
     boxFrame(p, BoxKind::Reset, x, rowTop);
     defaultStyle();
     state_ = mode == DisplayMode::Source ? MachineState::Raw : MachineState::Plain;
-    for (char c : text)
-        drawByte(p, uint8_t(c), x, rowTop);
+    clipRight_ = p.device() && p.transform().isIdentity() ? p.device()->width() : INT_MAX;
+    try {
+        for (char c : text)
+            drawByte(p, uint8_t(c), x, rowTop);
+    } catch (...) {
+        // A failed range check stops the walk; what came before it is on the page.
+        batch_.flush(p);
+        throw;
+    }
+    batch_.flush(p);
 }
 
 int StyleMachine::measureStep(int x, uint8_t ch)

@@ -5,6 +5,7 @@
 // machine's state and its current style, as they share one drawing surface.
 
 #include "render/fontbook.h"
+#include "render/glyphbatch.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -19,6 +20,10 @@ enum class DisplayMode { Rendered, Source };
 
 // The walk's interpretation state.
 enum class MachineState : uint8_t { Plain = 0, Escape = 1, Name = 2, Raw = 3 };
+
+// How characters reach the surface: Fast queues cached glyphs and draws them in
+// runs, Plain draws each character with its own text call. Both give the same pixels.
+enum class DrawPath { Fast, Plain };
 
 // What a box-frame call does.
 enum class BoxKind { Reset, Toggle, Extend };
@@ -41,6 +46,11 @@ public:
     // Closes any box without drawing (editor reset): no box open, start x 5.
     void resetBox();
 
+    // Chooses how characters are drawn; the default is Fast.
+    void setDrawPath(DrawPath path) { path_ = path; }
+    // Returns how characters are drawn.
+    DrawPath drawPath() const { return path_; }
+
     // Returns the machine's current state.
     MachineState state() const { return state_; }
     // Returns whether a box is open in the drawing walk.
@@ -49,7 +59,13 @@ public:
     int boxStartX() const { return boxStartX_; }
 
 private:
+    enum class Family : uint8_t { Arial, Courier };
+
     FontFace &face();
+    void drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int baseline);
+    void fill(QPainter &p, const QRect &r, uint32_t color);
+    void boxLine(QPainter &p, int x1, int y1, int x2, int y2);
+    void drawLinkGlyph(QPainter &p, const QImage &glyph, int &x, int rowTop);
     void applyDrawCode(QPainter &p, uint8_t code, int &x, int rowTop);
     int applyMeasureCode(uint8_t code, int x);
     void drawCharStep(QPainter &p, uint8_t ch, int &x, int rowTop);
@@ -61,13 +77,20 @@ private:
 
     MachineState state_ = MachineState::Plain;
     // The surface's current style.
-    QString fontName_;
+    Family family_ = Family::Arial;
     int fontHeight_ = 20;
     bool bold_ = false;
     bool italic_ = false;
     uint32_t fontColor_ = 0;
     std::optional<uint32_t> textBackground_;
     int yOffset_ = 5;
+    // The face of the current style, and the style it was looked up for.
+    FontFace *face_ = nullptr;
+    int faceKey_ = -1;
+    DrawPath path_ = DrawPath::Fast;
+    GlyphBatch batch_;
+    // Glyphs starting at or right of this x fall off the surface and are skipped.
+    int clipRight_ = 0;
     // Box state of the drawing walk.
     bool boxOpen_ = false;
     int boxStartX_ = 5;

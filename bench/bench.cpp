@@ -1,0 +1,248 @@
+// Times the editor against a mainstream text widget (QPlainTextEdit with the same
+// text and font) on the same work, in one process, and start-up and peak memory
+// of the whole program against a bare Qt widget program. Prints a table of
+// medians with the ratio peer/ours and whether each target holds.
+
+#include "workload.h"
+
+#include "app/Unit1.h"
+#include "base/cp1252.h"
+#include "fileio/helpfile.h"
+#include "render/fontbook.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QWindow>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kCursorLine = 15;
+constexpr int kCursorColumn = 60;
+
+// Returns the median of samples.
+double median(std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    const size_t n = samples.size();
+    return n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
+}
+
+// Returns the median time in microseconds of work over reps runs, each after an
+// untimed setup; a few warm-up runs come first.
+double medianMicros(int reps, const std::function<void()> &setup, const std::function<void()> &work)
+{
+    std::vector<double> samples;
+    for (int i = -3; i < reps; ++i) {
+        setup();
+        const auto t0 = Clock::now();
+        work();
+        const auto t1 = Clock::now();
+        if (i >= 0)
+            samples.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    }
+    return median(samples);
+}
+
+// Puts every pending dirty region on the screen now, through the paint events.
+void paintNow()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+}
+
+// Shows widget and waits until the window system has exposed it.
+void showExposed(QWidget &widget)
+{
+    widget.show();
+    QElapsedTimer t;
+    t.start();
+    while (!(widget.windowHandle() && widget.windowHandle()->isExposed()) && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QCoreApplication::processEvents();
+}
+
+// Sends a key press and release to widget, as the window system would.
+void sendKey(QWidget *widget, int key, const QString &text = {})
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(widget, &release);
+}
+
+// Counts the paint events a widget receives, to check that each timed step paints.
+class PaintCounter : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
+QByteArray denseFile()
+{
+    QList<QByteArray> lines;
+    for (int n = 1; n <= 1000; ++n)
+        lines.append(bench::denseLine(n, n == kCursorLine ? 119 : 120));
+    return fileio::serializeHelpFile(lines);
+}
+
+struct Figures {
+    double keystroke = 0, keystrokeFull = 0, caret = 0, page = 0, open = 0;
+};
+
+// Times typing into the middle of the cursor line of target and moving the
+// caret along it; `full` is the widget a forced full repaint redraws.
+void measureKeys(QWidget *target, QWidget *full, Figures &f)
+{
+    bool typed = false;
+    auto type = [&] {
+        sendKey(target, Qt::Key_A, QStringLiteral("a"));
+        typed = true;
+    };
+    auto undo = [&] {
+        if (typed)
+            sendKey(target, Qt::Key_Backspace, QStringLiteral("\b"));
+        typed = false;
+        paintNow();
+    };
+    f.keystroke = medianMicros(300, undo, [&] { type(); paintNow(); });
+    f.keystrokeFull = medianMicros(300, undo, [&] { type(); full->repaint(); });
+    undo();
+    f.caret = medianMicros(300, [&] { sendKey(target, Qt::Key_Left); paintNow(); },
+                           [&] { sendKey(target, Qt::Key_Right); paintNow(); });
+}
+
+// Runs the four in-process measures against the editor window.
+Figures measureOurs(const QString &densePath, const QString &linkedPath)
+{
+    app::Tform1 form;
+    showExposed(form);
+    PaintCounter paints;
+    form.helpbox()->installEventFilter(&paints);
+    Figures f;
+    form.openFile(densePath);
+    doc::EditorState &s = form.editor().state();
+    s.cursorLine = kCursorLine;
+    s.cursorColumn = kCursorColumn;
+    form.pageView().repaintPage();
+    paintNow();
+    measureKeys(&form, form.helpbox(), f);
+    f.page = medianMicros(200, [] {}, [&] { form.pageView().repaintPage(); paintNow(); });
+    f.open = medianMicros(40, [] {}, [&] { form.openFile(linkedPath); paintNow(); });
+    if (paints.count < 1000)
+        std::printf("warning: the editor painted only %d times\n", paints.count);
+    return f;
+}
+
+// Runs the same four measures against QPlainTextEdit with the same text and font.
+Figures measurePeer(const QString &densePath, const QString &linkedPath)
+{
+    QPlainTextEdit edit;
+    edit.resize(800, 800);
+    edit.setFont(render::fontFace(QStringLiteral("arial"), 20, false, false).font);
+    auto load = [&](const QString &path) {
+        edit.setPlainText(base::decodeCp1252(fileio::readFileBytes(path)));
+    };
+    load(densePath);
+    showExposed(edit);
+    PaintCounter paints;
+    edit.viewport()->installEventFilter(&paints);
+    Figures f;
+    QTextCursor c(edit.document()->findBlockByNumber(kCursorLine - 1));
+    c.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, kCursorColumn - 1);
+    edit.setTextCursor(c);
+    paintNow();
+    measureKeys(&edit, edit.viewport(), f);
+    f.page = medianMicros(200, [] {}, [&] { edit.viewport()->update(); paintNow(); });
+    f.open = medianMicros(40, [] {}, [&] { load(linkedPath); paintNow(); });
+    if (paints.count < 1000)
+        std::printf("warning: the peer painted only %d times\n", paints.count);
+    return f;
+}
+
+struct Process {
+    double millis = 0;
+    double peakKb = 0;
+};
+
+// Runs each program alternately, timing the whole process to its exit after the
+// first paint; returns the medians of time and peak memory per program.
+std::pair<Process, Process> measureStartup(const QString &ours, const QString &bare, int runs)
+{
+    std::vector<double> times[2], peaks[2];
+    const QString programs[2] = {ours, bare};
+    for (int i = 0; i < runs; ++i) {
+        for (int k = 0; k < 2; ++k) {
+            QProcess proc;
+            QElapsedTimer t;
+            t.start();
+            proc.start(programs[k], {});
+            proc.waitForFinished(30000);
+            times[k].push_back(t.nsecsElapsed() / 1e6);
+            const QByteArray out = proc.readAllStandardOutput();
+            const int at = out.indexOf("VmHWM ");
+            peaks[k].push_back(at < 0 ? -1 : out.mid(at + 6).trimmed().toDouble());
+        }
+    }
+    return {{median(times[0]), median(peaks[0])}, {median(times[1]), median(peaks[1])}};
+}
+
+void row(const char *what, double ours, double peer, const char *unit, const char *target, bool holds)
+{
+    std::printf("| %-34s | %10.1f | %10.1f | %4s | %6.2f | %-30s | %-4s |\n", what, ours, peer, unit,
+                peer / ours, target, holds ? "yes" : "NO");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication a(argc, argv);
+    QTemporaryDir dir;
+    const QString densePath = dir.filePath(QStringLiteral("dense.hlp"));
+    const QString linkedPath = dir.filePath(QStringLiteral("linked.hlp"));
+    fileio::writeFileBytes(densePath, denseFile());
+    fileio::writeFileBytes(linkedPath, fileio::serializeHelpFile(bench::linkedDocument()));
+
+    const Figures ours = measureOurs(densePath, linkedPath);
+    const Figures peer = measurePeer(densePath, linkedPath);
+    const QString binDir = QCoreApplication::applicationDirPath();
+    const auto [editor, bare] = measureStartup(binDir + QStringLiteral("/bench_startup"),
+                                               binDir + QStringLiteral("/bench_bare"), 15);
+
+    std::printf("| %-34s | %10s | %10s | %4s | %6s | %-30s | %-4s |\n", "measure (median)", "ours",
+                "peer/bare", "unit", "ratio", "target", "held");
+    std::printf("|%s|%s|%s|%s|%s|%s|%s|\n", "------------------------------------", "------------",
+                "------------", "------", "--------", "--------------------------------", "------");
+    // The keystroke target compares our dirty-region paint with the peer's
+    // keystroke plus full viewport repaint; the two rows after it compare like with like.
+    row("keystroke; peer + viewport repaint", ours.keystroke, peer.keystrokeFull, "us",
+        "<= 50 us, >= 20x peer", ours.keystroke <= 50 && peer.keystrokeFull >= 20 * ours.keystroke);
+    row("keystroke, dirty region, both", ours.keystroke, peer.keystroke, "us", "(information)", true);
+    row("keystroke + full widget repaint", ours.keystrokeFull, peer.keystrokeFull, "us",
+        "(information)", true);
+    row("caret Right to pixels", ours.caret, peer.caret, "us", "(information)", true);
+    row("full dense page repaint", ours.page, peer.page, "us", "<= 1000 us, >= 2.5x peer",
+        ours.page <= 1000 && peer.page >= 2.5 * ours.page);
+    row("open 1000x120, 50 links, paint", ours.open, peer.open, "us", "<= 5000 us, faster than peer",
+        ours.open <= 5000 && peer.open > ours.open);
+    row("start-up to first paint (process)", editor.millis, bare.millis, "ms", "<= 1.2x bare",
+        editor.millis <= 1.2 * bare.millis);
+    row("peak memory VmHWM", editor.peakKb / 1024, bare.peakKb / 1024, "MB", "<= bare + 10 MB",
+        editor.peakKb <= bare.peakKb + 10 * 1024);
+    return 0;
+}
