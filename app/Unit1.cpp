@@ -59,8 +59,6 @@ Tform1::Tform1(QWidget *parent)
     buildControls();
     page_.setScreen([this](const QRect &r) { helpbox_->update(r); });
     handle([this] { FormCreate(); });
-    // The help viewer is made once, hidden, after the main window, and shown on request.
-    helpform_ = new helpview::Thelpform(this);
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect avail = screen->availableGeometry();
         move(avail.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
@@ -149,9 +147,29 @@ void Tform1::buildControls()
     connect(helpBtn_, &QPushButton::clicked, this, [this] { handle([this] { helpBtnClick(); }); });
     for (QWidget *w : findChildren<QWidget *>())
         w->installEventFilter(this);
+}
 
-    openDialog1_ = makeDialog(QStringLiteral("OpenDialog1"), QFileDialog::AcceptOpen);
-    saveDialog1_ = makeDialog(QStringLiteral("SaveDialog1"), QFileDialog::AcceptSave);
+// The dialogs and the help viewer are made when first needed: nothing of them
+// shows before, and the editor starts faster without them.
+QFileDialog *Tform1::openDialog()
+{
+    if (!openDialog1_)
+        openDialog1_ = makeDialog(QStringLiteral("OpenDialog1"), QFileDialog::AcceptOpen);
+    return openDialog1_;
+}
+
+QFileDialog *Tform1::saveDialog()
+{
+    if (!saveDialog1_)
+        saveDialog1_ = makeDialog(QStringLiteral("SaveDialog1"), QFileDialog::AcceptSave);
+    return saveDialog1_;
+}
+
+helpview::Thelpform *Tform1::helpform()
+{
+    if (!helpform_)
+        helpform_ = new helpview::Thelpform(this);
+    return helpform_;
 }
 
 QFileDialog *Tform1::makeDialog(const QString &name, int acceptMode)
@@ -289,7 +307,7 @@ void Tform1::SpeedButton1Click()
 
 void Tform1::openBtnClick()
 {
-    const QString path = runDialog(openDialog1_, lastOpenName_);
+    const QString path = runDialog(openDialog(), lastOpenName_);
     if (!path.isEmpty())
         openFile(path);
 }
@@ -330,7 +348,7 @@ void Tform1::saveBtnClick()
 {
     if (lastNonEmptyLine() == 0)
         return;
-    const QString path = runDialog(saveDialog1_, lastSaveName_);
+    const QString path = runDialog(saveDialog(), lastSaveName_);
     if (!path.isEmpty())
         saveFile(path);
 }
@@ -375,7 +393,7 @@ void Tform1::linkBtnClick()
 
 void Tform1::helpBtnClick()
 {
-    helpform_->showHelp(this);
+    helpform()->showHelp(this);
 }
 
 // ---- the commands' view of the window -------------------------------------

@@ -78,11 +78,11 @@ public:
     void openFromArguments(const QStringList &args);
     // Saves the document to path as SAVE does after its dialog.
     void saveFile(const QString &path);
-    // Returns the open and save dialogs (created once, each keeps its own last name).
-    QFileDialog *openDialog() const { return openDialog1_; }
-    QFileDialog *saveDialog() const { return saveDialog1_; }
-    // Returns the help viewer window.
-    helpview::Thelpform *helpform() const { return helpform_; }
+    // Returns the open and save dialogs, made at first use; each keeps its own last name.
+    QFileDialog *openDialog();
+    QFileDialog *saveDialog();
+    // Returns the help viewer window, made at first use.
+    helpview::Thelpform *helpform();
     // Window-level wheel handler: mouse position in screen coordinates.
     void FormMouseWheel(int delta, QPoint globalPos);
 

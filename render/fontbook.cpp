@@ -69,23 +69,22 @@ QFont baseFont(const QString &family, bool bold, bool italic)
 }
 
 // The largest pixel size whose cell height equals the wanted one; the largest
-// below it when no size hits it exactly.
+// below it when no size hits it exactly. Cell heights grow with the size, so
+// the search walks down from the cell height and back up to the last size that
+// still fits, loading a handful of sizes instead of every one.
 int pixelSizeForCell(const QString &family, int cellHeight, bool bold, bool italic)
 {
-    int exact = 0;
-    int below = 1;
-    for (int size = 1; size <= cellHeight * 2; ++size) {
+    const auto heightAt = [&](int size) {
         QFont f = baseFont(family, bold, italic);
         f.setPixelSize(size);
-        const int h = QFontMetrics(f).height();
-        if (h == cellHeight)
-            exact = size;
-        else if (h < cellHeight)
-            below = size;
-        else if (exact != 0)
-            break;
-    }
-    return exact != 0 ? exact : below;
+        return QFontMetrics(f).height();
+    };
+    int size = cellHeight;
+    while (size > 1 && heightAt(size) > cellHeight)
+        --size;
+    while (size < cellHeight * 2 && heightAt(size + 1) <= cellHeight)
+        ++size;
+    return size;
 }
 
 } // namespace
