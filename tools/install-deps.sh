@@ -2,6 +2,8 @@
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ make qt6-base-dev fonts-liberation)
+# The end-to-end test runs the program on a virtual X server and drives it with xdotool.
+pkgs+=(xvfb xdotool)
 missing=()
 for p in "${pkgs[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

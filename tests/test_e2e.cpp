@@ -1,0 +1,260 @@
+// The built program end to end on a real X server: Xvfb on a free display,
+// keys and clicks sent with xdotool, the file dialogs used as a user uses them,
+// and the page checked in a screenshot of the window. Every child process is
+// tied to this one and dies with it, whatever ends the test. Exits with 77
+// (skipped) only when no X server can be started at all.
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/prctl.h>
+
+namespace {
+
+constexpr int kSkipped = 77;
+constexpr int kCommandTimeoutMs = 15000;
+constexpr int kScreenTimeoutMs = 15000;
+const char *const kCaption = "^help file editor V6$";
+
+// Places in the window's client area; no window manager runs, so the window has no frame.
+const QPoint kOpenBtn(8 + 36, 8 + 16);
+const QPoint kSaveBtn(96 + 36, 8 + 16);
+const QPoint kClearBtn(272 + 36, 8 + 16);
+const QPoint kOverPage(400, 600);
+// The page's first row: helpbox at (8, 48), row 0 at y 5..29, the text from x 5.
+const QRect kFirstRow(8 + 2, 48 + 5, 300, 25);
+
+QString g_display; // ":N" of the X server the whole test uses
+
+// Makes the child die with the test, even when the test is killed.
+void tieToTest(QProcess &p)
+{
+    p.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
+void stop(QProcess &p)
+{
+    if (p.state() == QProcess::NotRunning)
+        return;
+    p.terminate();
+    if (!p.waitForFinished(3000)) {
+        p.kill();
+        p.waitForFinished(3000);
+    }
+}
+
+// Starts Xvfb on a display it picks itself; returns the display name, empty when it cannot start.
+QString startXServer(QProcess &xvfb)
+{
+    tieToTest(xvfb);
+    xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                        QStringLiteral("-screen"), QStringLiteral("0"),
+                                        QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                                        QStringLiteral("tcp")});
+    if (!xvfb.waitForStarted(5000))
+        return {};
+    QByteArray out;
+    while (!out.contains('\n') && xvfb.waitForReadyRead(10000))
+        out += xvfb.readAllStandardOutput();
+    bool ok = false;
+    const int number = out.trimmed().toInt(&ok);
+    return ok ? QStringLiteral(":%1").arg(number) : QString();
+}
+
+// Child mode: saves a picture of X window wid (decimal) to path; returns the exit code.
+int grabWindowTo(const char *wid, const char *path)
+{
+    int argc = 1;
+    char name[] = "grab";
+    char *argv[] = {name, nullptr};
+    QGuiApplication app(argc, argv);
+    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(QByteArray(wid).toULongLong());
+    return !shot.isNull() && shot.save(QString::fromLocal8Bit(path), "PNG") ? 0 : 1;
+}
+
+bool isCaretColour(QRgb c) { return qRed(c) > 200 && qGreen(c) < 90 && qBlue(c) < 90; }
+bool isInk(QRgb c) { return qMax(qRed(c), qMax(qGreen(c), qBlue(c))) < 110; }
+
+} // namespace
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_; // under /tmp: Qt's own file dialog must stay away from /proc
+    QProcess app_;
+    QString wid_;
+
+    QProcessEnvironment xEnvironment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), g_display);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        return env;
+    }
+
+    struct Outcome {
+        bool ok = false; // ran to the end in time and exited with 0
+        QString out;
+    };
+    // Runs a program against the X server and returns how it ended and what it printed.
+    Outcome run(const QString &program, const QStringList &args)
+    {
+        QProcess p;
+        tieToTest(p);
+        p.setProcessEnvironment(xEnvironment());
+        p.start(program, args);
+        const bool done = p.waitForFinished(kCommandTimeoutMs);
+        stop(p);
+        Outcome o;
+        o.ok = done && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        o.out = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+        if (!done)
+            qWarning("%s %s timed out", qPrintable(program), qPrintable(args.join(u' ')));
+        return o;
+    }
+    bool xdo(const QStringList &args) { return run(QStringLiteral("xdotool"), args).ok; }
+    // Returns the first shown window whose name matches, waiting for it; empty on timeout.
+    QString waitForWindow(const char *name)
+    {
+        return run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"),
+                                               QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                               QString::fromLatin1(name)})
+            .out.section(u'\n', 0, 0);
+    }
+    bool windowShown(const char *name)
+    {
+        return run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                               QStringLiteral("--name"), QString::fromLatin1(name)})
+            .ok;
+    }
+
+    bool clickAt(QPoint p)
+    {
+        return xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), wid_, QString::number(p.x()),
+                    QString::number(p.y()), QStringLiteral("click"), QStringLiteral("1")});
+    }
+
+    // A screenshot of the editor window, taken by this program's grab mode on the X server.
+    QImage screenshot()
+    {
+        const QString file = dir_.filePath(QStringLiteral("shot.png"));
+        QFile::remove(file);
+        if (!run(QCoreApplication::applicationFilePath(), {QStringLiteral("--grab"), wid_, file}).ok)
+            return {};
+        return QImage(file).convertToFormat(QImage::Format_RGB32);
+    }
+    QImage firstRow() { return screenshot().copy(kFirstRow); }
+
+    static int inkPixels(const QImage &row)
+    {
+        int n = 0;
+        for (int y = 0; y < row.height(); ++y)
+            for (int x = 0; x < row.width(); ++x)
+                n += isInk(row.pixel(x, y));
+        return n;
+    }
+    // Returns how many pixels differ between two rows, leaving out where either shows the caret.
+    static int differingPixels(const QImage &a, const QImage &b)
+    {
+        if (a.size() != b.size())
+            return -1;
+        int n = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+                n += p != q && !isCaretColour(p) && !isCaretColour(q);
+            }
+        return n;
+    }
+
+    // Types path into Qt's file dialog and confirms it. A completion list that
+    // took the first Return is gone after it, so Return is repeated while the dialog stays.
+    void useFileDialog(const char *title, const QString &path)
+    {
+        const QString dialog = waitForWindow(title);
+        QVERIFY2(!dialog.isEmpty(), title);
+        xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), dialog});
+        QVERIFY(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), path}));
+        for (int i = 0; i < 3 && windowShown(title); ++i) {
+            QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("Return")}));
+            QTest::qWait(500);
+        }
+        QVERIFY2(!windowShown(title), title);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        tieToTest(app_);
+        app_.setProcessEnvironment(xEnvironment());
+        app_.setWorkingDirectory(dir_.path());
+        app_.setProcessChannelMode(QProcess::ForwardedChannels);
+        app_.start(QStringLiteral(HELPEDIT_BINARY), {});
+        QVERIFY2(app_.waitForStarted(5000), HELPEDIT_BINARY);
+        wid_ = waitForWindow(kCaption);
+        QVERIFY2(!wid_.isEmpty(), "the editor window did not show");
+        // Keys go to the focused window; without a window manager the test gives it the focus.
+        QVERIFY(xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), wid_}));
+        QVERIFY(xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), wid_,
+                     QString::number(kOverPage.x()), QString::number(kOverPage.y())}));
+    }
+
+    void cleanupTestCase() { stop(app_); }
+
+    // Typed text with an Alt accent is saved through SAVE as its Windows-1252
+    // bytes, and opened through OPEN shows on the page exactly as it was typed.
+    void typedTextSurvivesSaveAndOpen()
+    {
+        QTRY_COMPARE_WITH_TIMEOUT(inkPixels(firstRow()), 0, kScreenTimeoutMs);
+        QVERIFY(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("ab")}));
+        QVERIFY(xdo({QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("key"), QStringLiteral("e"),
+                     QStringLiteral("keyup"), QStringLiteral("alt")}));
+        QTRY_VERIFY_WITH_TIMEOUT(inkPixels(firstRow()) > 30, kScreenTimeoutMs);
+        QTest::qWait(300); // the row is complete once it stops changing
+        const QImage typed = firstRow();
+
+        const QString path = dir_.filePath(QStringLiteral("saved.hlp"));
+        QVERIFY(clickAt(kSaveBtn));
+        useFileDialog("^Save As$", path);
+        QFile saved(path);
+        QTRY_VERIFY_WITH_TIMEOUT(saved.exists(), kScreenTimeoutMs);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("ab\xEB\r\n"));
+
+        QVERIFY(clickAt(kClearBtn));
+        QTRY_COMPARE_WITH_TIMEOUT(inkPixels(firstRow()), 0, kScreenTimeoutMs);
+
+        QVERIFY(clickAt(kOpenBtn));
+        useFileDialog("^Open$", path);
+        QTRY_COMPARE_WITH_TIMEOUT(differingPixels(firstRow(), typed), 0, kScreenTimeoutMs);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    if (argc == 4 && qstrcmp(argv[1], "--grab") == 0)
+        return grabWindowTo(argv[2], argv[3]);
+    QCoreApplication app(argc, argv);
+    QProcess xvfb;
+    g_display = startXServer(xvfb);
+    if (g_display.isEmpty()) {
+        qWarning("skipped: no X server could be started (Xvfb: %s)", qPrintable(xvfb.errorString()));
+        stop(xvfb);
+        return kSkipped;
+    }
+    TestEndToEnd test;
+    const int failures = QTest::qExec(&test, argc, argv);
+    stop(xvfb);
+    return failures;
+}
+
+#include "test_e2e.moc"
