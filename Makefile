@@ -41,5 +41,34 @@ uninstall:
 bench: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/bench
 
+.PHONY: sanitize fuzz
+
+# The program and every test built with AddressSanitizer and
+# UndefinedBehaviorSanitizer in a folder of their own; a finding fails its test.
+SANITIZE_BUILD ?= build-sanitize
+SANITIZE_FLAGS = -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined
+
+sanitize: deps
+	@if [ ! -f $(SANITIZE_BUILD)/build.ninja ]; then \
+	  cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	    -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)"; \
+	fi
+	cmake --build $(SANITIZE_BUILD)
+	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(CTEST_JOBS)
+
+# libFuzzer targets (fuzz/), built with clang; each runs FUZZ_SECONDS and
+# reports its executions. A crash or a broken invariant fails the run.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+fuzz:
+	@bash tools/install-deps.sh --fuzz
+	@if [ ! -f $(FUZZ_BUILD)/build.ninja ]; then \
+	  cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++; \
+	fi
+	cmake --build $(FUZZ_BUILD)
+	bash fuzz/run.sh $(FUZZ_SECONDS) $(FUZZ_BUILD)
+
 clean:
 	rm -rf $(BUILD)

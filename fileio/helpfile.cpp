@@ -18,20 +18,24 @@ constexpr char kLineFeed = 10;
 constexpr char kCarriageReturn = 13;
 constexpr char kEndMark = 26;
 
-// Bytes handed to the operating system per write call. Writing in pieces keeps
-// a partial write detectable and gives the fault hook more than one write step.
-constexpr qsizetype kWriteChunk = 64 * 1024;
+// Bytes handed to the operating system per read or write call. Working in
+// pieces keeps a partial write detectable and gives the fault hooks more than
+// one step in the middle of a file.
+constexpr qsizetype kChunk = 64 * 1024;
 
-std::function<void(SaveStep)> &faultHook()
+// One hook per kind of step (SaveStep, ReadStep).
+template <typename Step>
+std::function<void(Step)> &faultHook()
 {
-    static std::function<void(SaveStep)> hook;
+    static std::function<void(Step)> hook;
     return hook;
 }
 
-void runFaultHook(SaveStep step)
+template <typename Step>
+void runFaultHook(Step step)
 {
-    if (faultHook())
-        faultHook()(step);
+    if (const auto &hook = faultHook<Step>())
+        hook(step);
 }
 
 bool parentIsFolder(const QFileInfo &info)
@@ -90,9 +94,9 @@ const char *saveWriteCause(const QFileDevice &file, int err)
 
 void writeAll(QSaveFile &file, const QByteArray &bytes)
 {
-    for (qsizetype pos = 0; pos < bytes.size(); pos += kWriteChunk) {
+    for (qsizetype pos = 0; pos < bytes.size(); pos += kChunk) {
         runFaultHook(SaveStep::Write);
-        const qsizetype length = std::min(kWriteChunk, bytes.size() - pos);
+        const qsizetype length = std::min(kChunk, bytes.size() - pos);
         errno = 0;
         // A short count is a failure too: Qt does not flag it, and committing
         // after it would replace the old file with a truncated one.
@@ -155,10 +159,17 @@ QByteArray readFileBytes(const QString &path)
     errno = 0;
     if (!file.open(QIODevice::ReadOnly))
         throw base::FileError(readOpenCause(path, errno));
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw base::FileError("Read error");
-    return bytes;
+    runFaultHook(ReadStep::Open);
+    QByteArray bytes;
+    for (;;) {
+        runFaultHook(ReadStep::Read);
+        const QByteArray piece = file.read(kChunk);
+        if (file.error() != QFileDevice::NoError)
+            throw base::FileError("Read error");
+        if (piece.isEmpty())
+            return bytes;
+        bytes.append(piece);
+    }
 }
 
 void writeFileBytes(const QString &path, const QByteArray &bytes)
@@ -185,7 +196,12 @@ void writeFileBytes(const QString &path, const QByteArray &bytes)
 
 void setSaveFaultHook(std::function<void(SaveStep)> hook)
 {
-    faultHook() = std::move(hook);
+    faultHook<SaveStep>() = std::move(hook);
+}
+
+void setReadFaultHook(std::function<void(ReadStep)> hook)
+{
+    faultHook<ReadStep>() = std::move(hook);
 }
 
 } // namespace fileio

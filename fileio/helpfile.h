@@ -37,4 +37,11 @@ enum class SaveStep { Open, Write, Commit };
 // Installs a hook that may throw at a save step (nullptr removes it).
 void setSaveFaultHook(std::function<void(SaveStep)> hook);
 
+// The steps of an open, for fault injection in tests: Open once the file is
+// open, Read before each piece of its bytes is read (the last read finds the
+// end). A hook that throws fails the open.
+enum class ReadStep { Open, Read };
+// Installs a hook that may throw at a read step (nullptr removes it).
+void setReadFaultHook(std::function<void(ReadStep)> hook);
+
 } // namespace fileio

@@ -250,6 +250,7 @@ void StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, Dis
         throw;
     }
     batch_.flush(p);
+    lastDrawX_ = x;
 }
 
 int StyleMachine::measureStep(int x, uint8_t ch)

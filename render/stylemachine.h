@@ -57,6 +57,8 @@ public:
     bool boxOpen() const { return boxOpen_; }
     // Returns the x up to which the open box's edges are drawn.
     int boxStartX() const { return boxStartX_; }
+    // Returns the x the last drawLine walk reached after its last cell (5 for an empty line).
+    int lastDrawX() const { return lastDrawX_; }
 
 private:
     enum class Family : uint8_t { Arial, Courier };
@@ -94,6 +96,7 @@ private:
     // Box state of the drawing walk.
     bool boxOpen_ = false;
     int boxStartX_ = 5;
+    int lastDrawX_ = 5;
 };
 
 } // namespace render

@@ -5,6 +5,7 @@
 #include "base/checked.h"
 #include "base/errorreport.h"
 #include "fileio/helpfile.h"
+#include "links/linktable.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -17,12 +18,20 @@
 #include <QtTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
+#include <tuple>
+#include <vector>
 
+using fileio::ReadStep;
 using fileio::SaveStep;
 using Lines = QList<QByteArray>;
 
 namespace {
+
+// Failures made on purpose, through the seams or through paths that cannot be
+// read or written; each test counts the ones after which it found nothing lost.
+int faultsInjected = 0;
 
 QByteArray bytesOf(std::initializer_list<int> codes)
 {
@@ -62,6 +71,18 @@ QString fileErrorOf(Op op)
     return QStringLiteral("<no error>");
 }
 
+// Returns a fault hook that throws FileError(cause) at its call number failAt,
+// counting from 0, and lets every other call pass.
+template <typename Step>
+std::function<void(Step)> failAtCall(int failAt, const char *cause)
+{
+    auto calls = std::make_shared<int>(0);
+    return [=](Step) {
+        if ((*calls)++ == failAt)
+            throw base::FileError(cause);
+    };
+}
+
 // A few hundred kilobytes of every byte value, so a save takes several writes.
 QByteArray bigContent()
 {
@@ -77,7 +98,11 @@ class TestFileio : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { fileio::setSaveFaultHook(nullptr); }
+    void cleanup()
+    {
+        fileio::setSaveFaultHook(nullptr);
+        fileio::setReadFaultHook(nullptr);
+    }
 
     void parse_data();
     void parse();
@@ -91,6 +116,7 @@ private slots:
     void saveFailures_data();
     void saveFailures();
     void faultAtEverySaveStepKeepsOldFile();
+    void faultAtEveryReadStepFailsTheRead();
     void shortWriteKeepsOldFile();
 };
 
@@ -217,6 +243,7 @@ void TestFileio::saveFailures()
     QCOMPARE(entries(dir.filePath("folder")), QStringList{"inside.hlp"});
     QCOMPARE(fileContent(dir.filePath("folder/inside.hlp")), QByteArray("kept"));
     QCOMPARE(entries(dir.path()), (QStringList{"folder", "plain.txt"}));
+    ++faultsInjected;
 }
 
 // Every step a save goes through is made to fail once; each time the old
@@ -238,15 +265,33 @@ void TestFileio::faultAtEverySaveStepKeepsOldFile()
 
     for (int failAt = 0; failAt < steps.size(); ++failAt) {
         putFile(path, oldBytes);
-        int call = 0;
-        fileio::setSaveFaultHook([&](SaveStep) {
-            if (call++ == failAt)
-                throw base::FileError("Disk full");
-        });
+        fileio::setSaveFaultHook(failAtCall<SaveStep>(failAt, "Disk full"));
         const QString where = QStringLiteral("fault at call %1").arg(failAt);
         QVERIFY2(fileErrorOf([&] { fileio::writeFileBytes(path, newBytes); }) == "Disk full", qPrintable(where));
         QVERIFY2(fileContent(path) == oldBytes, qPrintable(where));
         QVERIFY2(entries(dir.path()) == QStringList{"doc.hlp"}, qPrintable(where));
+        ++faultsInjected;
+    }
+}
+
+// Every step of a read is made to fail once; the failure must come out as the
+// file error and never as a shortened content.
+void TestFileio::faultAtEveryReadStepFailsTheRead()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("doc.hlp");
+    putFile(path, bigContent());
+
+    QList<ReadStep> steps;
+    fileio::setReadFaultHook([&](ReadStep s) { steps << s; });
+    QCOMPARE(fileio::readFileBytes(path), bigContent());
+    QVERIFY2(steps.count(ReadStep::Read) >= 3, "the content should take several reads");
+    QCOMPARE(steps.first(), ReadStep::Open);
+
+    for (int failAt = 0; failAt < steps.size(); ++failAt) {
+        fileio::setReadFaultHook(failAtCall<ReadStep>(failAt, "Read error"));
+        QCOMPARE(fileErrorOf([&] { fileio::readFileBytes(path); }), QStringLiteral("Read error"));
+        ++faultsInjected;
     }
 }
 
@@ -273,6 +318,7 @@ void TestFileio::shortWriteKeepsOldFile()
     QCOMPARE(cause, QStringLiteral("Write error"));
     QCOMPARE(fileContent(path), QByteArray("old line\r\n"));
     QCOMPARE(entries(dir.path()), QStringList{"doc.hlp"});
+    ++faultsInjected;
 }
 
 // ---- OPEN and SAVE in the editor window --------------------------------------
@@ -347,6 +393,43 @@ class TestFileWindow : public QObject {
         return lines;
     }
 
+    // What a failed open or save must leave as it was.
+    struct Snapshot {
+        QList<QByteArray> lines;
+        int cursorLine, cursorColumn, topLine, barValue, linkCount;
+        std::vector<std::tuple<QByteArray, int, int, int, int>> links;
+        bool operator==(const Snapshot &) const = default;
+    };
+    Snapshot snapshot()
+    {
+        const doc::EditorState &s = form().editor().state();
+        Snapshot snap{documentLines(), s.cursorLine, s.cursorColumn, s.topLine,
+                      form().pageBar()->value(), form().linkTable().linkCount(), {}};
+        for (int i = 1; i <= links::kMaxLinks; ++i) {
+            const links::TLinklist &e = form().linkTable().entry(i);
+            snap.links.emplace_back(e.name, e.pointerX, e.markerX, e.pointerLine, e.markerLine);
+        }
+        return snap;
+    }
+
+    // A document of full lines, long enough that reading or writing it takes several pieces.
+    void fullDocument()
+    {
+        for (int l = 1; l <= 1000; ++l)
+            grid().setLine(QByteArray(120, char('a' + l % 26)), l);
+    }
+
+    // The steps one save or open of the full document goes through.
+    template <typename Step>
+    QList<Step> stepsOf(void (*install)(std::function<void(Step)>), const std::function<void()> &op)
+    {
+        QList<Step> steps;
+        install([&](Step s) { steps << s; });
+        op();
+        install(nullptr);
+        return steps;
+    }
+
 private slots:
     void init()
     {
@@ -356,6 +439,7 @@ private slots:
     {
         win_.close();
         fileio::setSaveFaultHook(nullptr);
+        fileio::setReadFaultHook(nullptr);
     }
 
     void openReplacesTheDocument()
@@ -415,18 +499,67 @@ private slots:
         putFile(path("plain"), "x");
         putFile(path("long.hlp"), QByteArray(1000, '\n') + "text on 1001\n");
         someDocument();
-        const auto before = documentLines();
-        const int hover = form().linkTable().entry(1).markerLine;
+        const Snapshot before = snapshot();
         if (byDialog)
             openThroughDialog(path(name));
         else
             form().handle([&] { form().openFile(path(name)); });
         QCOMPARE(form().msgtext()->text(), QStringLiteral("cannot read file"));
         QCOMPARE(win_.reports, QStringList{cause});
-        QCOMPARE(documentLines(), before);
+        QVERIFY(snapshot() == before);
         QCOMPARE(form().editor().state().topLine, 41);
-        QCOMPARE(form().pageBar()->value(), 40);
-        QCOMPARE(form().linkTable().entry(1).markerLine, hover);
+        ++faultsInjected;
+    }
+
+    // Each step of an open fails once, on a file that would replace every line.
+    void faultAtEveryOpenStepKeepsTheDocument()
+    {
+        fullDocument();
+        form().saveFile(path("full.hlp"));
+        const auto steps = stepsOf<ReadStep>(fileio::setReadFaultHook, [&] { form().openFile(path("full.hlp")); });
+        QVERIFY2(steps.count(ReadStep::Read) >= 2, "the file should take several reads");
+
+        form().clearBtnClick();
+        someDocument();
+        form().editor().state().cursorLine = 45;
+        form().editor().state().cursorColumn = 3;
+        const Snapshot before = snapshot();
+        for (int failAt = 0; failAt < steps.size(); ++failAt) {
+            fileio::setReadFaultHook(failAtCall<ReadStep>(failAt, "Read error"));
+            win_.reports.clear();
+            form().handle([&] { form().openFile(path("full.hlp")); });
+            const QString where = QStringLiteral("fault at read step %1").arg(failAt);
+            QVERIFY2(form().msgtext()->text() == "cannot read file", qPrintable(where));
+            QVERIFY2(win_.reports == QStringList{"Read error"}, qPrintable(where));
+            QVERIFY2(snapshot() == before, qPrintable(where));
+            ++faultsInjected;
+        }
+    }
+
+    // Each step of a save fails once, over an older file of that name.
+    void faultAtEverySaveStepKeepsDocumentAndFile()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath("doc.hlp");
+        fullDocument();
+        const auto steps = stepsOf<SaveStep>(fileio::setSaveFaultHook, [&] { form().saveFile(target); });
+        QVERIFY2(steps.count(SaveStep::Write) >= 2, "the document should take several writes");
+
+        const QByteArray oldBytes = "old line\r\n";
+        putFile(target, oldBytes);
+        const Snapshot before = snapshot();
+        for (int failAt = 0; failAt < steps.size(); ++failAt) {
+            fileio::setSaveFaultHook(failAtCall<SaveStep>(failAt, "Disk full"));
+            win_.reports.clear();
+            form().handle([&] { form().saveFile(target); });
+            const QString where = QStringLiteral("fault at save step %1").arg(failAt);
+            QVERIFY2(form().msgtext()->text() == "cannot write file", qPrintable(where));
+            QVERIFY2(win_.reports == QStringList{"Disk full"}, qPrintable(where));
+            QVERIFY2(fileContent(target) == oldBytes, qPrintable(where));
+            QVERIFY2(entries(dir.path()) == QStringList{"doc.hlp"}, qPrintable(where));
+            QVERIFY2(snapshot() == before, qPrintable(where));
+            ++faultsInjected;
+        }
     }
 
     void emptyLinesPastTheGridAreCounted()
@@ -509,6 +642,7 @@ private slots:
         form().handle([&] { form().saveFile(path("sub")); });
         QCOMPARE(win_.reports, (QStringList{"Disk full", "Is a directory"}));
         QCOMPARE(grid().getLine(1), QByteArray("new"));
+        faultsInjected += 2;
     }
 
     void dialogsKeepTheirOwnNames()
@@ -541,6 +675,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     TestFileio plain;
     TestFileWindow window;
-    return QTest::qExec(&plain, argc, argv) | QTest::qExec(&window, argc, argv);
+    const int failed = QTest::qExec(&plain, argc, argv) | QTest::qExec(&window, argc, argv);
+    qInfo("faults injected: %d, each checked to lose nothing", faultsInjected);
+    return failed;
 }
 #include "test_fileio.moc"

@@ -132,6 +132,8 @@ private slots:
         TextGrid g;
         QVERIFY_THROWS_EXCEPTION(base::RangeError, g.cell(0, 1));
         QVERIFY_THROWS_EXCEPTION(base::RangeError, g.cell(121, 1));
+        QVERIFY_THROWS_EXCEPTION(base::RangeError, g.setCell(121, 1, 'x'));
+        QVERIFY_THROWS_EXCEPTION(base::RangeError, g.setCell(0, 1000, 'x'));
         QVERIFY_THROWS_EXCEPTION(base::RangeError, g.lineLength(0));
         QVERIFY_THROWS_EXCEPTION(base::RangeError, g.setLine("a", 1001));
         try {

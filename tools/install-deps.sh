@@ -4,6 +4,9 @@ set -euo pipefail
 pkgs=(cmake ninja-build g++ make qt6-base-dev fonts-liberation)
 # The end-to-end test runs the program on a virtual X server and drives it with xdotool.
 pkgs+=(xvfb xdotool)
+# Only `make fuzz` needs clang and its libFuzzer runtime (--fuzz).
+fuzz_pkgs=(clang libclang-rt-14-dev)
+if [ "${1:-}" = "--fuzz" ]; then pkgs+=("${fuzz_pkgs[@]}"); fi
 missing=()
 for p in "${pkgs[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
