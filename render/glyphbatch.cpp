@@ -2,8 +2,6 @@
 
 #include "render/colors.h"
 
-#include <QGlyphRun>
-
 namespace render {
 
 void GlyphBatch::add(QPainter &p, FontFace &face, uint32_t color, const GlyphInfo &g, int x,
@@ -22,15 +20,28 @@ void GlyphBatch::flush(QPainter &p)
 {
     if (indexes_.isEmpty())
         return;
-    QGlyphRun run;
-    run.setRawFont(face_->rawFont());
-    run.setGlyphIndexes(indexes_);
-    run.setPositions(positions_);
-    p.setPen(bgr(color_));
-    p.drawGlyphRun(QPointF(0, 0), run);
+    if (runFace_ != face_) {
+        run_.setRawFont(face_->rawFont());
+        runFace_ = face_;
+    }
+    run_.setGlyphIndexes(indexes_);
+    run_.setPositions(positions_);
+    usePen(p, color_);
+    p.drawGlyphRun(QPointF(0, 0), run_);
+    // Let go of the lists so that clearing them below keeps their storage.
+    run_.setGlyphIndexes({});
+    run_.setPositions({});
     indexes_.clear();
     positions_.clear();
     ink_ = QRect();
+}
+
+void GlyphBatch::usePen(QPainter &p, uint32_t color)
+{
+    if (penColor_ == color)
+        return;
+    p.setPen(bgr(color));
+    penColor_ = color;
 }
 
 } // namespace render

@@ -6,11 +6,13 @@
 
 #include "render/fontbook.h"
 
+#include <QGlyphRun>
 #include <QList>
 #include <QPainter>
 #include <QPointF>
 #include <QRect>
 #include <cstdint>
+#include <optional>
 
 namespace render {
 
@@ -27,6 +29,10 @@ public:
     }
     // Draws every pending glyph and empties the batch.
     void flush(QPainter &p);
+    // Sets p's pen to color (0xBBGGRR) unless the batch set that pen last.
+    void usePen(QPainter &p, uint32_t color);
+    // Forgets which pen was set: a new painter or walk starts.
+    void forgetPen() { penColor_.reset(); }
 
 private:
     FontFace *face_ = nullptr;
@@ -34,6 +40,10 @@ private:
     QList<quint32> indexes_;
     QList<QPointF> positions_;
     QRect ink_;
+    // Kept between flushes so each run reuses its storage.
+    QGlyphRun run_;
+    FontFace *runFace_ = nullptr;
+    std::optional<uint32_t> penColor_;
 };
 
 } // namespace render

@@ -4,6 +4,7 @@
 #include "base/cp1252.h"
 #include "render/colors.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace render {
@@ -11,6 +12,32 @@ namespace render {
 namespace {
 const QString kArial = QStringLiteral("arial");
 const QString kCourier = QStringLiteral("courier new");
+
+// Returns the image p paints on when a solid fill may write its pixels straight
+// into it with the same result as the painter's fill; null otherwise.
+QImage *directFillTarget(QPainter &p)
+{
+    QPaintDevice *d = p.device();
+    if (!d || d->devType() != QInternal::Image || !p.transform().isIdentity() || p.hasClipping()
+        || p.opacity() != 1.0
+        || p.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return nullptr;
+    auto *img = static_cast<QImage *>(d);
+    return img->format() == QImage::Format_RGB32 ? img : nullptr;
+}
+
+// Fills r of an RGB32 image with an opaque colour (0xBBGGRR), clipped to the image.
+void fillDirect(QImage &img, const QRect &r, uint32_t color)
+{
+    const QRect area = r & img.rect();
+    if (area.isEmpty())
+        return;
+    const QRgb pixel = bgr(color).rgb();
+    // One bits() call: scanLine() would check for sharing on every row.
+    uchar *row = img.bits() + qsizetype(area.top()) * img.bytesPerLine();
+    for (int y = area.top(); y <= area.bottom(); ++y, row += img.bytesPerLine())
+        std::fill_n(reinterpret_cast<QRgb *>(row) + area.left(), area.width(), pixel);
+}
 
 uint8_t upperAscii(uint8_t c)
 {
@@ -65,7 +92,12 @@ int StyleMachine::advanceWidth(uint8_t ch)
 void StyleMachine::fill(QPainter &p, const QRect &r, uint32_t color)
 {
     batch_.flushIfOverlaps(p, r);
-    p.fillRect(r, bgr(color));
+    // A solid opaque rectangle comes out the same written directly; the
+    // painter's fill costs more than the few pixels of a cell or box line.
+    if (directFill_ && r.width() > 0 && r.height() > 0)
+        fillDirect(*directFill_, r, color);
+    else
+        p.fillRect(r, bgr(color));
 }
 
 void StyleMachine::boxLine(QPainter &p, int x1, int y1, int x2, int y2)
@@ -131,9 +163,11 @@ void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int ba
             return;
         }
         batch_.flush(p);
+        batch_.usePen(p, fontColor_);
+    } else {
+        p.setPen(bgr(fontColor_));
     }
     p.setFont(f.font);
-    p.setPen(bgr(fontColor_));
     p.drawText(QPoint(x, baseline), QString(base::cp1252ToUnicode(ch)));
 }
 
@@ -241,6 +275,8 @@ void StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, Dis
     defaultStyle();
     state_ = mode == DisplayMode::Source ? MachineState::Raw : MachineState::Plain;
     clipRight_ = p.device() && p.transform().isIdentity() ? p.device()->width() : INT_MAX;
+    directFill_ = path_ == DrawPath::Fast ? directFillTarget(p) : nullptr;
+    batch_.forgetPen();
     try {
         for (char c : text)
             drawByte(p, uint8_t(c), x, rowTop);

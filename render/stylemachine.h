@@ -93,6 +93,9 @@ private:
     GlyphBatch batch_;
     // Glyphs starting at or right of this x fall off the surface and are skipped.
     int clipRight_ = 0;
+    // The image the fast path fills without the painter, or null when the
+    // painter's state (clip, transform, format) needs the painter's own fill.
+    QImage *directFill_ = nullptr;
     // Box state of the drawing walk.
     bool boxOpen_ = false;
     int boxStartX_ = 5;
