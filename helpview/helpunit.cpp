@@ -46,6 +46,7 @@ Thelpform::Thelpform(QWidget *parent)
     setFixedSize(kClientWidth, kClientHeight);
     surface_.fill(render::bgr(render::kPageColor));
     buildControls();
+    renderSurface();
 }
 
 void Thelpform::buildControls()
@@ -131,7 +132,7 @@ int Thelpform::helpRowAtY(int y) const
 
 // ---- handlers ---------------------------------------------------------------
 
-void Thelpform::PaintBox1Paint(QPainter &p)
+void Thelpform::renderSurface()
 {
     {
         QPainter img(&surface_);
@@ -140,13 +141,19 @@ void Thelpform::PaintBox1Paint(QPainter &p)
         img.fillRect(0, kPageBottom, surface_.width(), surface_.height() - kPageBottom, page);
     }
     drawHelpRows();
+}
+
+void Thelpform::PaintBox1Paint(QPainter &p)
+{
+    // The surface image already holds the strips and the rows of the current
+    // position: a paint only copies it, as uncovering the window changes nothing.
     p.drawImage(0, 0, surface_);
 }
 
 void Thelpform::ScrollBar1Change()
 {
     helpTopIndex_ = base::toUInt16(scrollBar1_->value());
-    drawHelpRows();
+    renderSurface();
     paintBox1_->update();
 }
 

@@ -36,7 +36,7 @@ public:
     int helpRowAtY(int y) const;
 
     // Event handlers; the events run each through the error report.
-    // Fills the background strips, draws the rows and copies them onto p.
+    // Copies the surface image (strips and rows of the current position) onto p.
     void PaintBox1Paint(QPainter &p);
     // Takes the bar's position as the top line and redraws the rows.
     void ScrollBar1Change();
@@ -75,6 +75,8 @@ protected:
 
 private:
     void buildControls();
+    // Draws the background strips and the rows of the current position into the surface image.
+    void renderSurface();
 
     QImage pointerGlyph_;
     QImage markerGlyph_;
