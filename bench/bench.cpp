@@ -207,6 +207,33 @@ void row(const char *what, double ours, double peer, const char *unit, const cha
                 peer / ours, target, holds ? "yes" : "NO");
 }
 
+// Repeats one of our measures (page, key, open) n times without the table,
+// for a profiler to watch.
+int loopOurs(const QString &what, int n, const QString &densePath, const QString &linkedPath)
+{
+    app::Tform1 form;
+    showExposed(form);
+    form.openFile(densePath);
+    doc::EditorState &s = form.editor().state();
+    s.cursorLine = kCursorLine;
+    s.cursorColumn = kCursorColumn;
+    for (int i = 0; i < n; ++i) {
+        if (what == QLatin1String("page")) {
+            form.pageView().repaintPage();
+        } else if (what == QLatin1String("key")) {
+            sendKey(&form, Qt::Key_A, QStringLiteral("a"));
+            paintNow();
+            sendKey(&form, Qt::Key_Backspace, QStringLiteral("\b"));
+        } else if (what == QLatin1String("open")) {
+            form.openFile(linkedPath);
+        } else {
+            return 2;
+        }
+        paintNow();
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -217,6 +244,10 @@ int main(int argc, char **argv)
     const QString linkedPath = dir.filePath(QStringLiteral("linked.hlp"));
     fileio::writeFileBytes(densePath, denseFile());
     fileio::writeFileBytes(linkedPath, fileio::serializeHelpFile(bench::linkedDocument()));
+
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() == 4 && args[1] == QLatin1String("--loop"))
+        return loopOurs(args[2], args[3].toInt(), densePath, linkedPath);
 
     const Figures ours = measureOurs(densePath, linkedPath);
     const Figures peer = measurePeer(densePath, linkedPath);

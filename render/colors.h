@@ -15,6 +15,12 @@ inline QColor bgr(uint32_t v)
     return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
 }
 
+// Returns the opaque image pixel (0xAARRGGBB) of a 0xBBGGRR value.
+constexpr QRgb toRgb(uint32_t v)
+{
+    return 0xFF000000u | ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
+}
+
 // Returns the 0xBBGGRR value of an image pixel.
 inline uint32_t toBgr(QRgb rgb)
 {

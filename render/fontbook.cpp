@@ -2,6 +2,10 @@
 
 #include "base/cp1252.h"
 
+#include <QGlyphRun>
+#include <QImage>
+#include <QPainter>
+
 #include <map>
 #include <tuple>
 
@@ -35,7 +39,7 @@ const GlyphInfo &FontFace::glyph(uint8_t byte)
     if (g.kind != GlyphInfo::Kind::Unknown)
         return g;
     // Only a character the face's own font has, and that the text path would
-    // draw as that one glyph, goes to the glyph cache; controls, format
+    // draw as that one glyph, is blended from its coverage; controls, format
     // characters and characters from fallback fonts keep the text path.
     const QChar c = base::cp1252ToUnicode(byte);
     const QRawFont &raw = rawFont();
@@ -47,12 +51,61 @@ const GlyphInfo &FontFace::glyph(uint8_t byte)
         g.kind = GlyphInfo::Kind::TextOnly;
         return g;
     }
-    g.index = indexes.first();
-    const QRectF box = raw.boundingRect(g.index);
-    g.kind = box.isEmpty() ? GlyphInfo::Kind::Blank : GlyphInfo::Kind::Glyph;
-    // Antialiasing and hinting may reach a pixel past the outline's box.
-    g.ink = box.toAlignedRect().adjusted(-2, -2, 2, 2);
+    captureCoverage(g, indexes.first());
     return g;
+}
+
+void FontFace::captureCoverage(GlyphInfo &g, quint32 index)
+{
+    // Qt draws an opaque white glyph on opaque black with each channel equal
+    // to the coverage, so one drawing at a whole-pixel position gives the
+    // glyph exactly as every later drawing would blend it.
+    const QRect box = rawFont().boundingRect(index).toAlignedRect();
+    constexpr int kMargin = 8;
+    const QPoint origin(kMargin - box.left(), kMargin - box.top());
+    QImage scratch(box.width() + 2 * kMargin, box.height() + 2 * kMargin, QImage::Format_RGB32);
+    scratch.fill(Qt::black);
+    {
+        QGlyphRun run;
+        run.setRawFont(rawFont());
+        run.setGlyphIndexes({index});
+        run.setPositions({QPointF(origin)});
+        QPainter p(&scratch);
+        p.setPen(Qt::white);
+        p.drawGlyphRun(QPointF(0, 0), run);
+    }
+    QRect ink;
+    bool gray = true;
+    for (int y = 0; y < scratch.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(scratch.constScanLine(y));
+        for (int x = 0; x < scratch.width(); ++x) {
+            const QRgb px = row[x];
+            if (qRed(px) == 0 && qGreen(px) == 0 && qBlue(px) == 0)
+                continue;
+            gray = gray && qRed(px) == qGreen(px) && qGreen(px) == qBlue(px);
+            ink |= QRect(x, y, 1, 1);
+        }
+    }
+    // Ink on the scratch's edge may have been cut off, and coloured edges mean
+    // subpixel antialiasing that one coverage per pixel cannot carry: such a
+    // glyph keeps the text path.
+    if (ink.isEmpty()) {
+        g.kind = GlyphInfo::Kind::Blank;
+        return;
+    }
+    if (!gray || ink.left() == 0 || ink.top() == 0 || ink.right() == scratch.width() - 1
+        || ink.bottom() == scratch.height() - 1) {
+        g.kind = GlyphInfo::Kind::TextOnly;
+        return;
+    }
+    g.coverage.reserve(size_t(ink.width()) * size_t(ink.height()));
+    for (int y = ink.top(); y <= ink.bottom(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(scratch.constScanLine(y));
+        for (int x = ink.left(); x <= ink.right(); ++x)
+            g.coverage.push_back(uint8_t(qRed(row[x])));
+    }
+    g.ink = ink.translated(-origin);
+    g.kind = GlyphInfo::Kind::Glyph;
 }
 
 namespace {

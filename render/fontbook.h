@@ -10,6 +10,7 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <vector>
 
 namespace render {
 
@@ -17,16 +18,17 @@ namespace render {
 struct GlyphInfo {
     enum class Kind : uint8_t {
         Unknown,  // not looked at yet
-        Glyph,    // one glyph of the face's own font, drawn from the glyph cache
+        Glyph,    // one glyph of the face's own font, blended from its coverage
         Blank,    // a glyph without ink: nothing to draw
         TextOnly, // needs the text path (fallback font, control or format character)
     };
     Kind kind = Kind::Unknown;
-    quint32 index = 0;
-    // The pixels the glyph may touch, relative to (x, baseline), with a safety margin.
+    // The pixels the glyph touches, relative to (x, baseline): exactly its ink.
     QRect ink;
+    // The coverage (0..255) of each pixel of ink, row by row, as Qt's own
+    // text drawing produces it for this face.
+    std::vector<uint8_t> coverage;
 };
-
 // One realised drawing font with its metrics and the advances of its 256 bytes.
 struct FontFace {
     QFont font;
@@ -41,10 +43,11 @@ struct FontFace {
     int textWidth(uint8_t byte);
     // Returns how the fast path draws byte, looked up once per face and byte.
     const GlyphInfo &glyph(uint8_t byte);
-    // Returns the raw font of this face, the one the glyph indexes belong to.
-    const QRawFont &rawFont();
 
 private:
+    const QRawFont &rawFont();
+    void captureCoverage(GlyphInfo &g, quint32 index);
+
     std::array<GlyphInfo, 256> glyphs_;
     QRawFont raw_;
 };

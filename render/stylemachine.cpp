@@ -5,39 +5,12 @@
 #include "render/colors.h"
 
 #include <algorithm>
-#include <climits>
 
 namespace render {
 
 namespace {
 const QString kArial = QStringLiteral("arial");
 const QString kCourier = QStringLiteral("courier new");
-
-// Returns the image p paints on when a solid fill may write its pixels straight
-// into it with the same result as the painter's fill; null otherwise.
-QImage *directFillTarget(QPainter &p)
-{
-    QPaintDevice *d = p.device();
-    if (!d || d->devType() != QInternal::Image || !p.transform().isIdentity() || p.hasClipping()
-        || p.opacity() != 1.0
-        || p.compositionMode() != QPainter::CompositionMode_SourceOver)
-        return nullptr;
-    auto *img = static_cast<QImage *>(d);
-    return img->format() == QImage::Format_RGB32 ? img : nullptr;
-}
-
-// Fills r of an RGB32 image with an opaque colour (0xBBGGRR), clipped to the image.
-void fillDirect(QImage &img, const QRect &r, uint32_t color)
-{
-    const QRect area = r & img.rect();
-    if (area.isEmpty())
-        return;
-    const QRgb pixel = bgr(color).rgb();
-    // One bits() call: scanLine() would check for sharing on every row.
-    uchar *row = img.bits() + qsizetype(area.top()) * img.bytesPerLine();
-    for (int y = area.top(); y <= area.bottom(); ++y, row += img.bytesPerLine())
-        std::fill_n(reinterpret_cast<QRgb *>(row) + area.left(), area.width(), pixel);
-}
 
 uint8_t upperAscii(uint8_t c)
 {
@@ -91,11 +64,10 @@ int StyleMachine::advanceWidth(uint8_t ch)
 
 void StyleMachine::fill(QPainter &p, const QRect &r, uint32_t color)
 {
-    batch_.flushIfOverlaps(p, r);
     // A solid opaque rectangle comes out the same written directly; the
     // painter's fill costs more than the few pixels of a cell or box line.
-    if (directFill_ && r.width() > 0 && r.height() > 0)
-        fillDirect(*directFill_, r, color);
+    if (target_.isValid() && r.width() > 0 && r.height() > 0)
+        target_.fill(r, toRgb(color));
     else
         p.fillRect(r, bgr(color));
 }
@@ -109,7 +81,6 @@ void StyleMachine::boxLine(QPainter &p, int x1, int y1, int x2, int y2)
 
 void StyleMachine::drawLinkGlyph(QPainter &p, const QImage &glyph, int &x, int rowTop)
 {
-    batch_.flushIfOverlaps(p, QRect(QPoint(x, rowTop), glyph.size()));
     p.drawImage(x, rowTop, glyph);
     state_ = MachineState::Name;
     x = base::toUInt16(x + glyph.width());
@@ -157,16 +128,12 @@ void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int ba
         const GlyphInfo &g = f.glyph(ch);
         if (g.kind == GlyphInfo::Kind::Blank)
             return;
-        if (g.kind == GlyphInfo::Kind::Glyph) {
-            if (x + g.ink.left() < clipRight_)
-                batch_.add(p, f, fontColor_, g, x, baseline);
+        if (g.kind == GlyphInfo::Kind::Glyph && target_.isValid()) {
+            target_.blendGlyph(g, x, baseline, toRgb(fontColor_));
             return;
         }
-        batch_.flush(p);
-        batch_.usePen(p, fontColor_);
-    } else {
-        p.setPen(bgr(fontColor_));
     }
+    p.setPen(bgr(fontColor_));
     p.setFont(f.font);
     p.drawText(QPoint(x, baseline), QString(base::cp1252ToUnicode(ch)));
 }
@@ -274,18 +241,9 @@ void StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, Dis
     boxFrame(p, BoxKind::Reset, x, rowTop);
     defaultStyle();
     state_ = mode == DisplayMode::Source ? MachineState::Raw : MachineState::Plain;
-    clipRight_ = p.device() && p.transform().isIdentity() ? p.device()->width() : INT_MAX;
-    directFill_ = path_ == DrawPath::Fast ? directFillTarget(p) : nullptr;
-    batch_.forgetPen();
-    try {
-        for (char c : text)
-            drawByte(p, uint8_t(c), x, rowTop);
-    } catch (...) {
-        // A failed range check stops the walk; what came before it is on the page.
-        batch_.flush(p);
-        throw;
-    }
-    batch_.flush(p);
+    target_ = path_ == DrawPath::Fast ? PixelTarget::of(p) : PixelTarget();
+    for (char c : text)
+        drawByte(p, uint8_t(c), x, rowTop);
     lastDrawX_ = x;
 }
 

@@ -5,7 +5,7 @@
 // machine's state and its current style, as they share one drawing surface.
 
 #include "render/fontbook.h"
-#include "render/glyphbatch.h"
+#include "render/pixeltarget.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -21,8 +21,9 @@ enum class DisplayMode { Rendered, Source };
 // The walk's interpretation state.
 enum class MachineState : uint8_t { Plain = 0, Escape = 1, Name = 2, Raw = 3 };
 
-// How characters reach the surface: Fast queues cached glyphs and draws them in
-// runs, Plain draws each character with its own text call. Both give the same pixels.
+// How characters reach the surface: Fast blends cached glyph coverage and writes
+// fills straight into an RGB32 page, Plain draws each character with its own
+// text call and fills through the painter. Both give the same pixels.
 enum class DrawPath { Fast, Plain };
 
 // What a box-frame call does.
@@ -90,12 +91,9 @@ private:
     FontFace *face_ = nullptr;
     int faceKey_ = -1;
     DrawPath path_ = DrawPath::Fast;
-    GlyphBatch batch_;
-    // Glyphs starting at or right of this x fall off the surface and are skipped.
-    int clipRight_ = 0;
-    // The image the fast path fills without the painter, or null when the
-    // painter's state (clip, transform, format) needs the painter's own fill.
-    QImage *directFill_ = nullptr;
+    // The image the fast path writes to without the painter; invalid when the
+    // painter's state (clip, transform, format) needs the painter's own drawing.
+    PixelTarget target_;
     // Box state of the drawing walk.
     bool boxOpen_ = false;
     int boxStartX_ = 5;
