@@ -4,6 +4,10 @@
 #include "render/colors.h"
 #include "render/glyphs.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 namespace render {
 
 PageView::PageView(const doc::TextGrid &grid, const doc::EditorState &state)
@@ -13,12 +17,15 @@ PageView::PageView(const doc::TextGrid &grid, const doc::EditorState &state)
       markerGlyph_(createMarkerGlyph()),
       machine_(pointerGlyph_, markerGlyph_)
 {
+    machine_.setCleanMap(&clean_);
 }
 
 void PageView::createPageBitmap()
 {
     page_ = QImage(doc::kHelpboxSize, doc::kHelpboxSize, QImage::Format_RGB32);
     page_.fill(bgr(kPageColor));
+    clean_ = CleanMap(page_.height());
+    clean_.markClean(0, page_.height() - 1);
 }
 
 void PageView::setScreen(std::function<void(const QRect &)> update)
@@ -50,6 +57,23 @@ void PageView::toScreen(const QRect &r)
         screen_(r);
 }
 
+void PageView::clearRows(int top, int bottom)
+{
+    // Only what was drawn since the rows were last clear needs the page colour again.
+    // Each row is copied from one clear row: the library's copy is the fastest
+    // way to put the same pixels into memory.
+    static const std::vector<QRgb> clearRow(size_t(doc::kHelpboxSize), toRgb(kPageColor));
+    uchar *bits = page_.bits();
+    const int width = std::min(page_.width(), int(clearRow.size()));
+    for (int y = std::max(top, 0); y <= std::min(bottom, page_.height() - 1); ++y) {
+        const int right = std::min(clean_.dirtyRight(y), width);
+        if (right > 0)
+            std::memcpy(bits + qsizetype(y) * page_.bytesPerLine(), clearRow.data(),
+                        size_t(right) * sizeof(QRgb));
+    }
+    clean_.markClean(top, bottom);
+}
+
 void PageView::drawLine(int line)
 {
     const int top = rowTop(line);
@@ -67,7 +91,7 @@ int PageView::columnX(int column, int line)
 void PageView::repaintPage()
 {
     caretShown_ = false;
-    page_.fill(bgr(kPageColor));
+    clearRows(0, page_.height() - 1);
     for (int line = state_.topLine; line <= state_.topLine + doc::kRows - 1; ++line) {
         if (grid_.lineLength(line) != 0)
             drawLine(line);
@@ -81,10 +105,7 @@ void PageView::repaintCursorRow()
 {
     caretShown_ = false;
     const QRect r = rowRect();
-    {
-        QPainter p(&page_);
-        p.fillRect(r, bgr(kPageColor));
-    }
+    clearRows(r.top(), r.bottom());
     if (grid_.lineLength(state_.cursorLine) != 0)
         drawLine(state_.cursorLine);
     ++stats_.rowRenders;

@@ -67,6 +67,7 @@ private:
     int rowTop(int line) const;
     QRect rowRect() const;
     void toScreen(const QRect &r);
+    void clearRows(int top, int bottom);
 
     const doc::TextGrid &grid_;
     const doc::EditorState &state_;
@@ -74,6 +75,7 @@ private:
     QImage markerGlyph_;
     StyleMachine machine_;
     QImage page_;
+    CleanMap clean_;
     std::function<void(const QRect &)> screen_;
     bool caretShown_ = false;
     QRect caretRect_;

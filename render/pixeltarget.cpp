@@ -1,6 +1,7 @@
 #include "render/pixeltarget.h"
 
 #include <algorithm>
+#include <array>
 
 namespace render {
 
@@ -13,6 +14,35 @@ inline uint32_t byteMul(uint32_t x, uint32_t a)
     t = (t + ((t >> 8) & 0x00ff00ff00ff00ffULL) + 0x0080008000800080ULL) >> 8;
     t &= 0x00ff00ff00ff00ffULL;
     return uint32_t(t) | uint32_t(t >> 24);
+}
+
+// The blend of one pen colour over one background at every coverage. Most
+// glyph pixels lie on the cell's background, so a table look-up replaces
+// the arithmetic for them.
+struct BlendTable {
+    QRgb color = 0;
+    QRgb background = 0;
+    std::array<QRgb, 256> out{};
+};
+
+const BlendTable &blendTable(QRgb color, QRgb background)
+{
+    // A page uses a handful of colour pairs; a few tables hold them all.
+    constexpr int kTables = 8;
+    static thread_local std::array<BlendTable, kTables> tables;
+    static thread_local int used = 0, next = 0;
+    for (int i = 0; i < used; ++i) {
+        if (tables[i].color == color && tables[i].background == background)
+            return tables[i];
+    }
+    BlendTable &t = tables[next];
+    next = (next + 1) % kTables;
+    used = std::max(used, next == 0 ? kTables : next);
+    t.color = color;
+    t.background = background;
+    for (uint32_t c = 0; c < 256; ++c)
+        t.out[c] = byteMul(color, c) + byteMul(background, 255 - c);
+    return t;
 }
 
 } // namespace
@@ -45,7 +75,7 @@ void PixelTarget::fill(const QRect &r, QRgb color)
         std::fill_n(reinterpret_cast<QRgb *>(row) + area.left(), area.width(), color);
 }
 
-void PixelTarget::blendGlyph(const GlyphInfo &g, int x, int baseline, QRgb color)
+void PixelTarget::blendGlyph(const GlyphInfo &g, int x, int baseline, QRgb color, QRgb background)
 {
     const QRect placed = g.ink.translated(x, baseline);
     const QRect area = placed & rect();
@@ -54,6 +84,7 @@ void PixelTarget::blendGlyph(const GlyphInfo &g, int x, int baseline, QRgb color
     const int stride = placed.width();
     const uint8_t *cov = g.coverage.data() + qsizetype(area.top() - placed.top()) * stride
         + (area.left() - placed.left());
+    const BlendTable &table = blendTable(color, background);
     uchar *row = bits_ + qsizetype(area.top()) * bytesPerLine_;
     for (int y = area.top(); y <= area.bottom(); ++y, row += bytesPerLine_, cov += stride) {
         auto *dst = reinterpret_cast<QRgb *>(row) + area.left();
@@ -63,7 +94,8 @@ void PixelTarget::blendGlyph(const GlyphInfo &g, int x, int baseline, QRgb color
                 continue;
             // Source over with the pen's colour at coverage c; a full
             // coverage is the pen's colour itself.
-            dst[i] = c == 255 ? color : byteMul(color, c) + byteMul(dst[i], 255 - c);
+            const QRgb d = dst[i];
+            dst[i] = d == background ? table.out[c] : byteMul(color, c) + byteMul(d, 255 - c);
         }
     }
 }

@@ -25,8 +25,9 @@ public:
     QRect rect() const { return QRect(0, 0, width_, height_); }
     // Fills r (clipped to the image) with an opaque colour 0xAARRGGBB.
     void fill(const QRect &r, QRgb color);
-    // Blends glyph g with its pen at (x, baseline) in an opaque colour 0xAARRGGBB.
-    void blendGlyph(const GlyphInfo &g, int x, int baseline, QRgb color);
+    // Blends glyph g with its pen at (x, baseline) in an opaque colour 0xAARRGGBB;
+    // background is the colour most of its pixels are expected to lie on.
+    void blendGlyph(const GlyphInfo &g, int x, int baseline, QRgb color, QRgb background);
 
 private:
     uchar *bits_ = nullptr;

@@ -66,10 +66,15 @@ void StyleMachine::fill(QPainter &p, const QRect &r, uint32_t color)
 {
     // A solid opaque rectangle comes out the same written directly; the
     // painter's fill costs more than the few pixels of a cell or box line.
-    if (target_.isValid() && r.width() > 0 && r.height() > 0)
+    if (target_.isValid() && r.width() > 0 && r.height() > 0) {
+        if (walkClean_ && color == kPageColor && walkClean_->isClean(r))
+            return;
         target_.fill(r, toRgb(color));
-    else
+    } else {
         p.fillRect(r, bgr(color));
+    }
+    if (walkClean_ && color != kPageColor)
+        walkClean_->markDirty(r);
 }
 
 void StyleMachine::boxLine(QPainter &p, int x1, int y1, int x2, int y2)
@@ -82,6 +87,8 @@ void StyleMachine::boxLine(QPainter &p, int x1, int y1, int x2, int y2)
 void StyleMachine::drawLinkGlyph(QPainter &p, const QImage &glyph, int &x, int rowTop)
 {
     p.drawImage(x, rowTop, glyph);
+    if (walkClean_)
+        walkClean_->markDirty(QRect(QPoint(x, rowTop), glyph.size()));
     state_ = MachineState::Name;
     x = base::toUInt16(x + glyph.width());
 }
@@ -129,10 +136,17 @@ void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int ba
         if (g.kind == GlyphInfo::Kind::Blank)
             return;
         if (g.kind == GlyphInfo::Kind::Glyph && target_.isValid()) {
-            target_.blendGlyph(g, x, baseline, toRgb(fontColor_));
+            target_.blendGlyph(g, x, baseline, toRgb(fontColor_),
+                               toRgb(textBackground_.value_or(kPageColor)));
+            if (walkClean_)
+                walkClean_->markDirty(g.ink.translated(x, baseline));
             return;
         }
     }
+    // Text drawn through the painter may reach anywhere (a fallback font's
+    // glyph has no ink box here).
+    if (walkClean_)
+        walkClean_->markAllDirty();
     p.setPen(bgr(fontColor_));
     p.setFont(f.font);
     p.drawText(QPoint(x, baseline), QString(base::cp1252ToUnicode(ch)));
@@ -242,6 +256,10 @@ void StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, Dis
     defaultStyle();
     state_ = mode == DisplayMode::Source ? MachineState::Raw : MachineState::Plain;
     target_ = path_ == DrawPath::Fast ? PixelTarget::of(p) : PixelTarget();
+    walkClean_ = target_.isValid() && clean_ && clean_->height() == target_.rect().height() ? clean_
+                                                                                          : nullptr;
+    if (clean_ && !walkClean_)
+        clean_->markAllDirty();
     for (char c : text)
         drawByte(p, uint8_t(c), x, rowTop);
     lastDrawX_ = x;

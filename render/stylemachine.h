@@ -5,6 +5,7 @@
 // machine's state and its current style, as they share one drawing surface.
 
 #include "render/fontbook.h"
+#include "render/cleanmap.h"
 #include "render/pixeltarget.h"
 
 #include <QByteArray>
@@ -51,6 +52,9 @@ public:
     void setDrawPath(DrawPath path) { path_ = path; }
     // Returns how characters are drawn.
     DrawPath drawPath() const { return path_; }
+    // Sets what is known about the image the drawing walks paint on, or none;
+    // the walks keep it up to date and skip fills that would change nothing.
+    void setCleanMap(CleanMap *map) { clean_ = map; }
 
     // Returns the machine's current state.
     MachineState state() const { return state_; }
@@ -94,6 +98,9 @@ private:
     // The image the fast path writes to without the painter; invalid when the
     // painter's state (clip, transform, format) needs the painter's own drawing.
     PixelTarget target_;
+    CleanMap *clean_ = nullptr;
+    // The clean map while the walk writes through target_, otherwise null.
+    CleanMap *walkClean_ = nullptr;
     // Box state of the drawing walk.
     bool boxOpen_ = false;
     int boxStartX_ = 5;

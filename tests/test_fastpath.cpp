@@ -6,6 +6,7 @@
 #include "helpview/helptext.h"
 #include "render/colors.h"
 #include "render/glyphs.h"
+#include "render/pageview.h"
 #include "render/stylemachine.h"
 
 #include <QDir>
@@ -130,6 +131,47 @@ private slots:
         if (lines.isEmpty())
             QSKIP("no examples/*.hlp in the source tree");
         compare(lines);
+    }
+
+    void pagesDrawnOverEachOtherAreDrawnTheSame()
+    {
+        // The page view clears only what earlier drawings touched and leaves out
+        // cell fills that would change nothing; after any sequence of page and
+        // row renders its bitmap must be what plain drawing on a fresh page gives.
+        QRandomGenerator rng(99);
+        doc::TextGrid grid;
+        doc::EditorState state;
+        PageView view(grid, state);
+        view.createPageBitmap();
+        plain_.setDrawPath(DrawPath::Plain);
+        for (int round = 0; round < 16; ++round) {
+            for (int line = 1; line <= 36; ++line)
+                grid.setLine(round % 5 == 4 && line % 2 ? QByteArray() : randomMarkupLine(rng), line);
+            state.sourceMode = round % 3 == 2;
+            state.topLine = 1 + round % 6;
+            const DisplayMode mode = state.sourceMode ? DisplayMode::Source : DisplayMode::Rendered;
+            view.repaintPage();
+            QImage expected(800, 800, QImage::Format_RGB32);
+            expected.fill(bgr(kPageColor));
+            {
+                QPainter p(&expected);
+                for (int line = state.topLine; line < state.topLine + 31; ++line)
+                    plain_.drawLine(p, grid.getLine(line), (line - state.topLine) * 25 + 5, mode);
+            }
+            QVERIFY2(view.pageBitmap() == expected, qPrintable(QStringLiteral("page, round %1").arg(round)));
+
+            // A changed line rendered alone clears its row band and draws the line.
+            state.cursorLine = state.topLine + int(rng.bounded(31));
+            grid.setLine(randomMarkupLine(rng), state.cursorLine);
+            view.repaintCursorRow();
+            const int top = (state.cursorLine - state.topLine) * 25 + 5;
+            {
+                QPainter p(&expected);
+                p.fillRect(0, top, 800, 25, bgr(kPageColor));
+                plain_.drawLine(p, grid.getLine(state.cursorLine), top, mode);
+            }
+            QVERIFY2(view.pageBitmap() == expected, qPrintable(QStringLiteral("row, round %1").arg(round)));
+        }
     }
 
     void aFailedRangeCheckLeavesTheSamePixels()

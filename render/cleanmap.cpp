@@ -1,0 +1,44 @@
+#include "render/cleanmap.h"
+
+#include <algorithm>
+
+namespace render {
+
+void CleanMap::markClean(int top, int bottom)
+{
+    top = std::max(top, 0);
+    bottom = std::min(bottom, height() - 1);
+    for (int y = top; y <= bottom; ++y)
+        dirtyRight_[size_t(y)] = 0;
+}
+
+void CleanMap::markDirty(const QRect &r)
+{
+    if (r.isEmpty())
+        return;
+    const int top = std::max(r.top(), 0);
+    const int bottom = std::min(r.bottom(), height() - 1);
+    const int right = r.right() + 1;
+    for (int y = top; y <= bottom; ++y) {
+        int &d = dirtyRight_[size_t(y)];
+        d = std::max(d, right);
+    }
+}
+
+void CleanMap::markAllDirty()
+{
+    std::fill(dirtyRight_.begin(), dirtyRight_.end(), INT_MAX);
+}
+
+bool CleanMap::isClean(const QRect &r) const
+{
+    const int top = std::max(r.top(), 0);
+    const int bottom = std::min(r.bottom(), height() - 1);
+    for (int y = top; y <= bottom; ++y) {
+        if (dirtyRight_[size_t(y)] > r.left())
+            return false;
+    }
+    return true;
+}
+
+} // namespace render

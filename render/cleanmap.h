@@ -1,0 +1,35 @@
+#pragma once
+// What is known about a page image between drawings: for each pixel row, the
+// x from which every pixel still holds the page colour. A cell background in
+// the page colour laid on such pixels changes nothing and can be left out,
+// and clearing the page only has to touch what was drawn since.
+
+#include <QRect>
+#include <climits>
+#include <vector>
+
+namespace render {
+
+class CleanMap {
+public:
+    // Starts with nothing known about rows 0..height-1.
+    explicit CleanMap(int height = 0) : dirtyRight_(size_t(height), INT_MAX) {}
+
+    // Returns the number of pixel rows the map covers.
+    int height() const { return int(dirtyRight_.size()); }
+    // Returns the x from which row y holds only the page colour (INT_MAX: nothing known).
+    int dirtyRight(int y) const { return dirtyRight_[size_t(y)]; }
+    // Records that rows top..bottom now hold only the page colour.
+    void markClean(int top, int bottom);
+    // Records that pixels of r may no longer hold the page colour.
+    void markDirty(const QRect &r);
+    // Forgets everything: any pixel may hold anything.
+    void markAllDirty();
+    // Returns whether every pixel of r inside the map holds the page colour.
+    bool isClean(const QRect &r) const;
+
+private:
+    std::vector<int> dirtyRight_;
+};
+
+} // namespace render
