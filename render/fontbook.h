@@ -28,6 +28,14 @@ struct GlyphInfo {
     // The coverage (0..255) of each pixel of ink, row by row, as Qt's own
     // text drawing produces it for this face.
     std::vector<uint8_t> coverage;
+    // The glyph already blended over a plain background in a pen colour, made
+    // when first needed: copied whole onto ink boxes that hold only that background.
+    struct Tile {
+        uint32_t color;
+        uint32_t background;
+        std::vector<uint32_t> pixels;
+    };
+    mutable std::vector<Tile> tiles;
 };
 // One realised drawing font with its metrics and the advances of its 256 bytes.
 struct FontFace {

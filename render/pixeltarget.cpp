@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace render {
 
@@ -45,6 +46,21 @@ const BlendTable &blendTable(QRgb color, QRgb background)
     return t;
 }
 
+// Returns g blended in color over background, made once per pair.
+const std::vector<QRgb> &glyphTile(const GlyphInfo &g, QRgb color, QRgb background)
+{
+    for (const GlyphInfo::Tile &t : g.tiles) {
+        if (t.color == color && t.background == background)
+            return t.pixels;
+    }
+    const BlendTable &table = blendTable(color, background);
+    std::vector<QRgb> pixels(g.coverage.size());
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = g.coverage[i] ? table.out[g.coverage[i]] : background;
+    g.tiles.push_back({color, background, std::move(pixels)});
+    return g.tiles.back().pixels;
+}
+
 } // namespace
 
 PixelTarget PixelTarget::of(QPainter &p)
@@ -75,17 +91,27 @@ void PixelTarget::fill(const QRect &r, QRgb color)
         std::fill_n(reinterpret_cast<QRgb *>(row) + area.left(), area.width(), color);
 }
 
-void PixelTarget::blendGlyph(const GlyphInfo &g, int x, int baseline, QRgb color, QRgb background)
+void PixelTarget::blendGlyph(const GlyphInfo &g, int x, int baseline, QRgb color, QRgb background,
+                             Underlay underlay)
 {
     const QRect placed = g.ink.translated(x, baseline);
     const QRect area = placed & rect();
     if (area.isEmpty())
         return;
     const int stride = placed.width();
-    const uint8_t *cov = g.coverage.data() + qsizetype(area.top() - placed.top()) * stride
-        + (area.left() - placed.left());
-    const BlendTable &table = blendTable(color, background);
+    const qsizetype skip = qsizetype(area.top() - placed.top()) * stride + (area.left() - placed.left());
     uchar *row = bits_ + qsizetype(area.top()) * bytesPerLine_;
+    if (underlay == Underlay::Background) {
+        // Blending over a known plain background gives the tile, pixel for
+        // pixel, the untouched ones included.
+        const QRgb *tile = glyphTile(g, color, background).data() + skip;
+        const size_t bytes = size_t(area.width()) * sizeof(QRgb);
+        for (int y = area.top(); y <= area.bottom(); ++y, row += bytesPerLine_, tile += stride)
+            std::memcpy(reinterpret_cast<QRgb *>(row) + area.left(), tile, bytes);
+        return;
+    }
+    const uint8_t *cov = g.coverage.data() + skip;
+    const BlendTable &table = blendTable(color, background);
     for (int y = area.top(); y <= area.bottom(); ++y, row += bytesPerLine_, cov += stride) {
         auto *dst = reinterpret_cast<QRgb *>(row) + area.left();
         for (int i = 0; i < area.width(); ++i) {

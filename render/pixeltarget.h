@@ -1,4 +1,7 @@
 #pragma once
+// What lies under a glyph's ink box before it is drawn.
+enum class Underlay { Unknown, Background };
+
 // Writing straight into an RGB32 image: solid fills and glyphs blended from
 // their coverage, with the same arithmetic as Qt's raster engine, so the
 // pixels are the same as the painter's and the painter's overhead is saved.
@@ -26,8 +29,10 @@ public:
     // Fills r (clipped to the image) with an opaque colour 0xAARRGGBB.
     void fill(const QRect &r, QRgb color);
     // Blends glyph g with its pen at (x, baseline) in an opaque colour 0xAARRGGBB;
-    // background is the colour most of its pixels are expected to lie on.
-    void blendGlyph(const GlyphInfo &g, int x, int baseline, QRgb color, QRgb background);
+    // background is the colour most of its pixels are expected to lie on, and
+    // with Underlay::Background every pixel of the ink box holds it.
+    void blendGlyph(const GlyphInfo &g, int x, int baseline, QRgb color, QRgb background,
+                    Underlay underlay = Underlay::Unknown);
 
 private:
     uchar *bits_ = nullptr;

@@ -136,10 +136,13 @@ void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int ba
         if (g.kind == GlyphInfo::Kind::Blank)
             return;
         if (g.kind == GlyphInfo::Kind::Glyph && target_.isValid()) {
-            target_.blendGlyph(g, x, baseline, toRgb(fontColor_),
-                               toRgb(textBackground_.value_or(kPageColor)));
+            const uint32_t background = textBackground_.value_or(kPageColor);
+            const QRect ink = g.ink.translated(x, baseline);
+            const bool plain = walkClean_ && background == kPageColor && walkClean_->isClean(ink);
+            target_.blendGlyph(g, x, baseline, toRgb(fontColor_), toRgb(background),
+                               plain ? Underlay::Background : Underlay::Unknown);
             if (walkClean_)
-                walkClean_->markDirty(g.ink.translated(x, baseline));
+                walkClean_->markDirty(ink);
             return;
         }
     }
