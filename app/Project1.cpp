@@ -1,8 +1,8 @@
 // Program entry: a command-line mode without a window, or the main window and
 // the event loop until it closes.
 
-#include "app/Unit1.h"
 #include "app/cli.h"
+#include "app/startup.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -31,11 +31,5 @@ int main(int argc, char **argv)
         QTextStream err(stderr);
         return app::runCli(args, out, err);
     }
-    QApplication a(argc, argv);
-    app::installMessageBoxReport();
-    app::Tform1 form1;
-    form1.show();
-    form1.setFocus();
-    form1.openFromArguments(QCoreApplication::arguments());
-    return a.exec();
+    return app::runEditor(argc, argv);
 }

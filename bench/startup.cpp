@@ -4,8 +4,9 @@
 #include "procstat.h"
 
 #include "app/Unit1.h"
+#include "app/startup.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
 
@@ -31,14 +32,8 @@ private:
 
 int main(int argc, char **argv)
 {
-    QApplication a(argc, argv);
-    app::installMessageBoxReport();
-    app::Tform1 form1;
     FirstPaint watch;
-    form1.helpbox()->installEventFilter(&watch);
-    form1.show();
-    form1.setFocus();
-    a.exec();
+    app::runEditor(argc, argv, [&](app::Tform1 &form) { form.helpbox()->installEventFilter(&watch); });
     bench::printPeakMemory();
     return 0;
 }

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <tuple>
 
@@ -123,8 +125,10 @@ QFont baseFont(const QString &family, bool bold, bool italic)
 
 // The largest pixel size whose cell height equals the wanted one; the largest
 // below it when no size hits it exactly. Cell heights grow with the size, so
-// the search walks down from the cell height and back up to the last size that
-// still fits, loading a handful of sizes instead of every one.
+// the search walks down while the cell is too high and up while the next size
+// still fits. Each look loads the font at one more size, so the walk starts
+// where the usual faces land: their cells are about 1.135 times their pixel
+// size, which makes it two looks for them; any other face still ends right.
 int pixelSizeForCell(const QString &family, int cellHeight, bool bold, bool italic)
 {
     const auto heightAt = [&](int size) {
@@ -132,7 +136,7 @@ int pixelSizeForCell(const QString &family, int cellHeight, bool bold, bool ital
         f.setPixelSize(size);
         return QFontMetrics(f).height();
     };
-    int size = cellHeight;
+    int size = std::max(1, int(std::lround(cellHeight / 1.135)));
     while (size > 1 && heightAt(size) > cellHeight)
         --size;
     while (size < cellHeight * 2 && heightAt(size + 1) <= cellHeight)

@@ -161,8 +161,14 @@ private slots:
     void fontHeightsAreCellHeights()
     {
         for (int h : {15, 20, 25}) {
-            QCOMPARE(fontFace(QStringLiteral("arial"), h, false, false).cellHeight, h);
-            QCOMPARE(fontFace(QStringLiteral("courier new"), h, true, true).cellHeight, h);
+            for (const FontFace *face : {&fontFace(QStringLiteral("arial"), h, false, false),
+                                         &fontFace(QStringLiteral("courier new"), h, true, true)}) {
+                QCOMPARE(face->cellHeight, h);
+                // The largest such size: one pixel more no longer fits the cell.
+                QFont larger = face->font;
+                larger.setPixelSize(face->font.pixelSize() + 1);
+                QVERIFY(QFontMetrics(larger).height() > h);
+            }
         }
         QVERIFY(fontFace(QStringLiteral("courier new"), 20, false, false).font.fixedPitch()
                 || fontFace(QStringLiteral("courier new"), 20, false, false).textWidth('i')

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing.
 set -euo pipefail
-pkgs=(cmake ninja-build g++ make qt6-base-dev fonts-liberation)
+pkgs=(cmake ninja-build g++ make qt6-base-dev libfontconfig-dev fonts-liberation)
 # The end-to-end test runs the program on a virtual X server and drives it with xdotool.
 pkgs+=(xvfb xdotool)
 # Only `make fuzz` needs clang and its libFuzzer runtime (--fuzz).
