@@ -25,6 +25,23 @@ void CleanMap::markDirty(const QRect &r)
     }
 }
 
+bool CleanMap::markDirtyWasClean(const QRect &r)
+{
+    if (r.isEmpty())
+        return true;
+    const int top = std::max(r.top(), 0);
+    const int bottom = std::min(r.bottom(), height() - 1);
+    const int left = r.left();
+    const int right = r.right() + 1;
+    bool clean = true;
+    for (int y = top; y <= bottom; ++y) {
+        int &d = dirtyRight_[size_t(y)];
+        clean = clean && d <= left;
+        d = std::max(d, right);
+    }
+    return clean;
+}
+
 void CleanMap::markAllDirty()
 {
     std::fill(dirtyRight_.begin(), dirtyRight_.end(), INT_MAX);

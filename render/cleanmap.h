@@ -27,6 +27,9 @@ public:
     void markAllDirty();
     // Returns whether every pixel of r inside the map holds the page colour.
     bool isClean(const QRect &r) const;
+    // Records that pixels of r may no longer hold the page colour; returns
+    // whether all of them held it before (isClean and markDirty in one pass).
+    bool markDirtyWasClean(const QRect &r);
 
 private:
     std::vector<int> dirtyRight_;

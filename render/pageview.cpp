@@ -91,11 +91,24 @@ int PageView::columnX(int column, int line)
 void PageView::repaintPage()
 {
     caretShown_ = false;
-    clearRows(0, page_.height() - 1);
+    // The page is cleared a few rows ahead of the drawing rather than all at
+    // once: a row band is still in the cache when its line is drawn. What a
+    // line draws reaches at most a few pixels past its own band, into pixels
+    // that are already clear, so the result is the same as clearing first.
+    int cleared = -1;
+    const auto clearTo = [&](int y) {
+        y = std::min(y, page_.height() - 1);
+        if (y > cleared) {
+            clearRows(cleared + 1, y);
+            cleared = y;
+        }
+    };
     for (int line = state_.topLine; line <= state_.topLine + doc::kRows - 1; ++line) {
+        clearTo(rowTop(line) + 3 * doc::kRowHeight - 1);
         if (grid_.lineLength(line) != 0)
             drawLine(line);
     }
+    clearTo(page_.height() - 1);
     ++stats_.pageRenders;
     toScreen(page_.rect());
     drawCaret();

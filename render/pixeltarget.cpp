@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 namespace render {
 
@@ -105,9 +104,13 @@ void PixelTarget::blendGlyph(const GlyphInfo &g, int x, int baseline, QRgb color
         // Blending over a known plain background gives the tile, pixel for
         // pixel, the untouched ones included.
         const QRgb *tile = glyphTile(g, color, background).data() + skip;
-        const size_t bytes = size_t(area.width()) * sizeof(QRgb);
-        for (int y = area.top(); y <= area.bottom(); ++y, row += bytesPerLine_, tile += stride)
-            std::memcpy(reinterpret_cast<QRgb *>(row) + area.left(), tile, bytes);
+        const int width = area.width();
+        // A glyph row is a few pixels: a plain loop beats a library call per row.
+        for (int y = area.top(); y <= area.bottom(); ++y, row += bytesPerLine_, tile += stride) {
+            QRgb *dst = reinterpret_cast<QRgb *>(row) + area.left();
+            for (int i = 0; i < width; ++i)
+                dst[i] = tile[i];
+        }
         return;
     }
     const uint8_t *cov = g.coverage.data() + skip;

@@ -129,7 +129,9 @@ void StyleMachine::boxFrame(QPainter &p, BoxKind kind, int &x, int rowTop)
     }
 }
 
-void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int baseline)
+// solidCell, when not empty, holds only the text background right now.
+void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int baseline,
+                             const QRect &solidCell)
 {
     if (path_ == DrawPath::Fast) {
         const GlyphInfo &g = f.glyph(ch);
@@ -138,11 +140,10 @@ void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int ba
         if (g.kind == GlyphInfo::Kind::Glyph && target_.isValid()) {
             const uint32_t background = textBackground_.value_or(kPageColor);
             const QRect ink = g.ink.translated(x, baseline);
-            const bool plain = walkClean_ && background == kPageColor && walkClean_->isClean(ink);
+            const bool clean = walkClean_ && walkClean_->markDirtyWasClean(ink);
+            const bool plain = (clean && background == kPageColor) || solidCell.contains(ink);
             target_.blendGlyph(g, x, baseline, toRgb(fontColor_), toRgb(background),
                                plain ? Underlay::Background : Underlay::Unknown);
-            if (walkClean_)
-                walkClean_->markDirty(ink);
             return;
         }
     }
@@ -159,9 +160,12 @@ void StyleMachine::drawCharStep(QPainter &p, uint8_t ch, int &x, int rowTop)
 {
     FontFace &f = face();
     const int top = rowTop + yOffset_;
-    if (textBackground_)
-        fill(p, QRect(x, top, f.textWidth(ch), f.cellHeight), *textBackground_);
-    drawGlyph(p, f, ch, x, top + f.ascent);
+    QRect cell;
+    if (textBackground_) {
+        cell = QRect(x, top, f.textWidth(ch), f.cellHeight);
+        fill(p, cell, *textBackground_);
+    }
+    drawGlyph(p, f, ch, x, top + f.ascent, cell);
     x = base::toUInt16(x + advanceWidth(ch));
     if (state_ == MachineState::Plain)
         boxFrame(p, BoxKind::Extend, x, rowTop);

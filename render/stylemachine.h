@@ -69,7 +69,7 @@ private:
     enum class Family : uint8_t { Arial, Courier };
 
     FontFace &face();
-    void drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int baseline);
+    void drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int baseline, const QRect &solidCell);
     void fill(QPainter &p, const QRect &r, uint32_t color);
     void boxLine(QPainter &p, int x1, int y1, int x2, int y2);
     void drawLinkGlyph(QPainter &p, const QImage &glyph, int &x, int rowTop);
