@@ -13,8 +13,8 @@ namespace {
 // The system's font configuration is read the first time any text is measured:
 // milliseconds of parsing before the first caption can be drawn. Reading it on
 // a worker thread from the first moment overlaps it with the toolkit's own
-// start; the window waits for it before it is shown, so that the two never
-// read it at once.
+// start; the window is shown (which measures no text yet) and then waits for
+// it before any text is drawn, so that the two never read it at once.
 class FontConfigReader {
 public:
     FontConfigReader() : thread_([] { FcInit(); }) {}
@@ -43,9 +43,10 @@ int runEditor(int &argc, char **argv, const std::function<void(Tform1 &)> &prepa
     Tform1 form1;
     if (prepare)
         prepare(form1);
-    fonts.wait();
     form1.show();
     form1.setFocus();
+    // The first text is measured when a file is opened or the window paints.
+    fonts.wait();
     form1.openFromArguments(QCoreApplication::arguments());
     return a.exec();
 }
