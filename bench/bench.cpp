@@ -279,7 +279,7 @@ int main(int argc, char **argv)
         ours.page <= 1000 && peer.page >= 2.5 * ours.page);
     row("open 1000x120, 50 links, paint", ours.open, peer.open, "us", "<= 5000 us, faster than peer",
         ours.open <= 5000 && peer.open > ours.open);
-    row("peer wrapping: keystroke + viewport", ours.keystroke, wrapped.keystrokeFull, "us",
+    row("peer wrapping: key + viewport", ours.keystroke, wrapped.keystrokeFull, "us",
         "(information)", true);
     row("peer wrapping: full page repaint", ours.page, wrapped.page, "us", "(information)", true);
     row("peer wrapping: open, paint", ours.open, wrapped.open, "us", "(information)", true);
