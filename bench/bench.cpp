@@ -38,6 +38,13 @@ double median(std::vector<double> samples)
     return n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
 }
 
+// Delivers whatever else was posted, as the event loop would between two
+// user actions; untimed, so that no queue grows over the repetitions.
+void settle()
+{
+    QCoreApplication::sendPostedEvents();
+}
+
 // Returns the median time in microseconds of work over reps runs, each after an
 // untimed setup; a few warm-up runs come first.
 double medianMicros(int reps, const std::function<void()> &setup, const std::function<void()> &work)
@@ -45,6 +52,7 @@ double medianMicros(int reps, const std::function<void()> &setup, const std::fun
     std::vector<double> samples;
     for (int i = -3; i < reps; ++i) {
         setup();
+        settle();
         const auto t0 = Clock::now();
         work();
         const auto t1 = Clock::now();
@@ -59,6 +67,7 @@ void paintNow()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
 }
+
 
 // Shows widget and waits until the window system has exposed it.
 void showExposed(QWidget &widget)
