@@ -14,15 +14,7 @@ void CleanMap::markClean(int top, int bottom)
 
 void CleanMap::markDirty(const QRect &r)
 {
-    if (r.isEmpty())
-        return;
-    const int top = std::max(r.top(), 0);
-    const int bottom = std::min(r.bottom(), height() - 1);
-    const int right = r.right() + 1;
-    for (int y = top; y <= bottom; ++y) {
-        int &d = dirtyRight_[size_t(y)];
-        d = std::max(d, right);
-    }
+    markDirtyWasClean(r);
 }
 
 bool CleanMap::markDirtyWasClean(const QRect &r)

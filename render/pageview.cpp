@@ -23,9 +23,9 @@ PageView::PageView(const doc::TextGrid &grid, const doc::EditorState &state)
 void PageView::createPageBitmap()
 {
     page_ = QImage(doc::kHelpboxSize, doc::kHelpboxSize, QImage::Format_RGB32);
-    page_.fill(bgr(kPageColor));
+    // Nothing is known of the new image: clearing fills every row.
     clean_ = CleanMap(page_.height());
-    clean_.markClean(0, page_.height() - 1);
+    clearRows(0, page_.height() - 1);
 }
 
 void PageView::setScreen(std::function<void(const QRect &)> update)
