@@ -22,6 +22,13 @@ namespace {
 const QString kArial = QStringLiteral("arial");
 constexpr int kClientWidth = 851;
 constexpr int kClientHeight = 911;
+
+// The error box of a failed open or save: which file, why, and what was kept.
+base::FileError fileFailure(const QString &path, const base::FileError &cause, const char *kept)
+{
+    return base::FileError(QStringLiteral("%1: %2. %3").arg(path, QString::fromUtf8(cause.what()),
+                                                             QString::fromLatin1(kept)).toStdString());
+}
 } // namespace
 
 CodeBox::CodeBox(Tform1 &form, QWidget *parent) : QWidget(parent), form_(form)
@@ -149,22 +156,8 @@ void Tform1::buildControls()
         w->installEventFilter(this);
 }
 
-// The dialogs and the help viewer are made when first needed: nothing of them
-// shows before, and the editor starts faster without them.
-QFileDialog *Tform1::openDialog()
-{
-    if (!openDialog1_)
-        openDialog1_ = makeDialog(QStringLiteral("OpenDialog1"), QFileDialog::AcceptOpen);
-    return openDialog1_;
-}
-
-QFileDialog *Tform1::saveDialog()
-{
-    if (!saveDialog1_)
-        saveDialog1_ = makeDialog(QStringLiteral("SaveDialog1"), QFileDialog::AcceptSave);
-    return saveDialog1_;
-}
-
+// The help viewer is made when first needed: nothing of it shows before, and
+// the editor starts faster without it.
 helpview::Thelpform *Tform1::helpform()
 {
     if (!helpform_)
@@ -172,20 +165,25 @@ helpview::Thelpform *Tform1::helpform()
     return helpform_;
 }
 
-QFileDialog *Tform1::makeDialog(const QString &name, int acceptMode)
+std::unique_ptr<QFileDialog> Tform1::makeDialog(const QString &name, QFileDialog::AcceptMode mode)
 {
     // No filter, no default extension, no title of its own. The open dialog
     // takes a name that does not exist: the open then fails and says why.
-    auto *d = new QFileDialog(this);
+    auto d = std::make_unique<QFileDialog>(this);
     d->setObjectName(name);
     d->setOption(QFileDialog::DontUseNativeDialog);
-    d->setAcceptMode(QFileDialog::AcceptMode(acceptMode));
+    d->setAcceptMode(mode);
     d->setFileMode(QFileDialog::AnyFile);
     return d;
 }
 
-QString Tform1::runDialog(QFileDialog *dialog, QString &lastName)
+QString Tform1::runDialog(const QString &name, QFileDialog::AcceptMode mode, QString &lastName)
 {
+    // A dialog lives for one use only. One that is kept and shown again can
+    // leave its file-name completion list mapped after Enter, and that list
+    // then swallows the next click anywhere in the editor. The name last
+    // chosen is kept here instead, so each dialog still starts with it.
+    const std::unique_ptr<QFileDialog> dialog = makeDialog(name, mode);
     if (!lastName.isEmpty())
         dialog->selectFile(lastName);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
@@ -307,7 +305,7 @@ void Tform1::SpeedButton1Click()
 
 void Tform1::openBtnClick()
 {
-    const QString path = runDialog(openDialog(), lastOpenName_);
+    const QString path = runDialog(QStringLiteral("OpenDialog1"), QFileDialog::AcceptOpen, lastOpenName_);
     if (!path.isEmpty())
         openFile(path);
 }
@@ -316,13 +314,14 @@ void Tform1::openFile(const QString &path)
 {
     // The whole file is read and checked before the document is replaced, so a
     // file that cannot be read leaves the document, the page and the links as they were.
-    int count = 0;
+    QList<QByteArray> lines;
     try {
-        count = editor_.replaceDocument(fileio::parseHelpFile(fileio::readFileBytes(path)));
-    } catch (const base::HelpError &) {
+        lines = fileio::readHelpDocument(path, doc::kLines);
+    } catch (const base::FileError &e) {
         msgtext_->setText(QStringLiteral("cannot read file"));
-        throw;
+        throw fileFailure(path, e, "The document was not changed.");
     }
+    const int count = editor_.replaceDocument(lines);
     linkBtnClick();
     repaintPage();
     msgtext_->setText(QStringLiteral("file loaded. Lines = %1").arg(count));
@@ -348,7 +347,7 @@ void Tform1::saveBtnClick()
 {
     if (lastNonEmptyLine() == 0)
         return;
-    const QString path = runDialog(saveDialog(), lastSaveName_);
+    const QString path = runDialog(QStringLiteral("SaveDialog1"), QFileDialog::AcceptSave, lastSaveName_);
     if (!path.isEmpty())
         saveFile(path);
 }
@@ -364,9 +363,9 @@ void Tform1::saveFile(const QString &path)
     // Written through a temporary file: a failed save leaves the old file whole.
     try {
         fileio::writeFileBytes(path, fileio::serializeHelpFile(lines));
-    } catch (const base::HelpError &) {
+    } catch (const base::FileError &e) {
         msgtext_->setText(QStringLiteral("cannot write file"));
-        throw;
+        throw fileFailure(path, e, "The file on disk was not changed.");
     }
     msgtext_->setText(QStringLiteral("file saved. Lines = %1").arg(last));
 }

@@ -7,12 +7,14 @@
 #include "render/pageview.h"
 #include "render/surface.h"
 
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QWidget>
 
-class QFileDialog;
+#include <memory>
+
 
 namespace helpview {
 class Thelpform;
@@ -78,9 +80,6 @@ public:
     void openFromArguments(const QStringList &args);
     // Saves the document to path as SAVE does after its dialog.
     void saveFile(const QString &path);
-    // Returns the open and save dialogs, made at first use; each keeps its own last name.
-    QFileDialog *openDialog();
-    QFileDialog *saveDialog();
     // Returns the help viewer window, made at first use.
     helpview::Thelpform *helpform();
     // Window-level wheel handler: mouse position in screen coordinates.
@@ -100,8 +99,8 @@ private:
     void buildControls();
     QPushButton *makeButton(const QString &name, const QString &caption, QRect geometry,
                             int charHeight, uint32_t color);
-    QFileDialog *makeDialog(const QString &name, int acceptMode);
-    QString runDialog(QFileDialog *dialog, QString &lastName);
+    std::unique_ptr<QFileDialog> makeDialog(const QString &name, QFileDialog::AcceptMode mode);
+    QString runDialog(const QString &name, QFileDialog::AcceptMode mode, QString &lastName);
     int lastNonEmptyLine() const;
     QLabel *makeLabel(const QString &name, QRect geometry, Qt::Alignment align);
 
@@ -134,8 +133,6 @@ private:
     QScrollBar *pageBar_ = nullptr;
     QLabel *msgtext_ = nullptr;
     QLabel *linetext_ = nullptr;
-    QFileDialog *openDialog1_ = nullptr;
-    QFileDialog *saveDialog1_ = nullptr;
     helpview::Thelpform *helpform_ = nullptr;
     QString lastOpenName_;
     QString lastSaveName_;

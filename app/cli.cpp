@@ -32,7 +32,7 @@ enum Status { Clean = 0, Faults = 1, Failed = 2 };
 // Reads a help file into grid by the editor's own rules; throws base::HelpError.
 void loadFile(const QString &path, doc::TextGrid &grid)
 {
-    grid.loadLines(fileio::parseHelpFile(fileio::readFileBytes(path)));
+    grid.loadLines(fileio::readHelpDocument(path, doc::kLines));
 }
 
 // Checks one file; prints its faults and summary, returns its status.

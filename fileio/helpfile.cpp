@@ -17,6 +17,7 @@ namespace {
 constexpr char kLineFeed = 10;
 constexpr char kCarriageReturn = 13;
 constexpr char kEndMark = 26;
+constexpr qsizetype kMaxLineNumber = 32767;
 
 // Bytes handed to the operating system per read or write call. Working in
 // pieces keeps a partial write detectable and gives the fault hooks more than
@@ -55,14 +56,14 @@ const char *readOpenCause(const QString &path, int err)
 {
     const QFileInfo info(path);
     if (path.isEmpty())
-        return "File not found";
+        return "file not found";
     if (info.isDir())
-        return "Is a directory";
+        return "is a folder, not a file";
     if (!info.exists())
-        return parentIsFolder(info) ? "File not found" : "Path not found";
+        return parentIsFolder(info) ? "file not found" : "folder not found";
     if (err == EMFILE || err == ENFILE)
-        return "Too many open files";
-    return "File access denied";
+        return "too many files open";
+    return "permission denied";
 }
 
 // The short cause of a failed open for saving. The new content goes into a
@@ -72,24 +73,24 @@ const char *saveOpenCause(const QString &path, const QFileDevice &file, int err)
 {
     const QFileInfo info(path);
     if (path.isEmpty() || !parentIsFolder(info))
-        return "Path not found";
+        return "folder not found";
     if (info.isDir())
-        return "Is a directory";
+        return "is a folder, not a file";
     if (isDiskFull(file, err))
-        return "Disk full";
+        return "disk full";
     if (err == EMFILE || err == ENFILE)
-        return "Too many open files";
-    return "File access denied";
+        return "too many files open";
+    return "permission denied";
 }
 
 const char *saveWriteCause(const QFileDevice &file, int err)
 {
     if (isDiskFull(file, err))
-        return "Disk full";
+        return "disk full";
     // The data was complete; only putting the new file in place of the old failed.
     if (file.error() == QFileDevice::RenameError)
-        return "File access denied";
-    return "Write error";
+        return "permission denied";
+    return "write error";
 }
 
 void writeAll(QSaveFile &file, const QByteArray &bytes)
@@ -165,7 +166,7 @@ QByteArray readFileBytes(const QString &path)
         runFaultHook(ReadStep::Read);
         const QByteArray piece = file.read(kChunk);
         if (file.error() != QFileDevice::NoError)
-            throw base::FileError("Read error");
+            throw base::FileError("read error");
         if (piece.isEmpty())
             return bytes;
         bytes.append(piece);
@@ -192,6 +193,29 @@ void writeFileBytes(const QString &path, const QByteArray &bytes)
     errno = 0;
     if (!file.commit())
         throw base::FileError(saveWriteCause(file, errno));
+}
+
+QList<QByteArray> readHelpDocument(const QString &path, int gridLines)
+{
+    QList<QByteArray> lines = parseHelpFile(readFileBytes(path));
+    checkDocumentFits(lines, gridLines);
+    return lines;
+}
+
+void checkDocumentFits(const QList<QByteArray> &lines, int gridLines)
+{
+    // Line numbers are 16-bit: the line after 32767 cannot be counted, empty or not.
+    if (lines.size() > kMaxLineNumber)
+        throw base::FileError("more than 32767 lines");
+    // Empty lines past the grid are read and change nothing; text there does not fit.
+    for (qsizetype i = gridLines; i < lines.size(); ++i) {
+        if (!lines[i].isEmpty()) {
+            throw base::FileError(QStringLiteral("text beyond line %1 (the file has %2 lines; the editor holds %1)")
+                                      .arg(gridLines)
+                                      .arg(lines.size())
+                                      .toStdString());
+        }
+    }
 }
 
 void setSaveFaultHook(std::function<void(SaveStep)> hook)

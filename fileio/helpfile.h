@@ -21,14 +21,22 @@ QList<QByteArray> parseHelpFile(const QByteArray &bytes);
 // Returns the bytes of a help file holding these lines, each followed by CR LF.
 QByteArray serializeHelpFile(const QList<QByteArray> &lines);
 
-// Reads the whole file at path; throws base::FileError with a short cause
-// ("File not found", "File access denied", "Is a directory", ...) on failure.
+// Reads the whole file at path; throws base::FileError with the cause in plain
+// words ("file not found", "permission denied", "folder not found", ...) on failure.
 QByteArray readFileBytes(const QString &path);
 
 // Writes bytes to path through a temporary file that replaces the old one only
 // when everything was written; on failure the old file is untouched and
-// base::FileError is thrown with a short cause ("Disk full", ...).
+// base::FileError is thrown with the cause in plain words ("disk full", ...).
 void writeFileBytes(const QString &path, const QByteArray &bytes);
+
+// Returns the lines of the help file at path when a grid of gridLines lines
+// can hold them all; throws base::FileError with the cause otherwise.
+QList<QByteArray> readHelpDocument(const QString &path, int gridLines);
+
+// Throws base::FileError saying why, when lines do not fit a grid of gridLines
+// lines: text past its last line, or more lines than a line number can count.
+void checkDocumentFits(const QList<QByteArray> &lines, int gridLines);
 
 // The steps of a save, for fault injection in tests: Open once the temporary
 // file is open, Write before each piece of the data, Commit before the

@@ -28,9 +28,14 @@ const char *const kCaption = "^help file editor V6$";
 const QPoint kOpenBtn(8 + 36, 8 + 16);
 const QPoint kSaveBtn(96 + 36, 8 + 16);
 const QPoint kClearBtn(272 + 36, 8 + 16);
+const QPoint kLinkBtn(184 + 36, 8 + 16);
 const QPoint kOverPage(400, 600);
 // The page's first row: helpbox at (8, 48), row 0 at y 5..29, the text from x 5.
 const QRect kFirstRow(8 + 2, 48 + 5, 300, 25);
+const QRect kMessageLine(8, 864, 801, 25);
+
+// Returns the window rectangle of page row (0 to 30): its 25 pixels over the page's width.
+QRect pageRow(int row) { return QRect(8, 48 + 5 + 25 * row, 800, 25); }
 
 QString g_display; // ":N" of the X server the whole test uses
 
@@ -175,6 +180,49 @@ class TestEndToEnd : public QObject {
         return n;
     }
 
+    // Returns how many windows of the editor's process are mapped now.
+    int mappedWindows()
+    {
+        const Outcome o = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                          QStringLiteral("--pid"), QString::number(app_.processId())});
+        return o.out.isEmpty() ? 0 : int(o.out.split(u'\n').size());
+    }
+    static int caretPixels(const QImage &shot, const QRect &r)
+    {
+        int n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                n += isCaretColour(shot.pixel(x, y));
+        return n;
+    }
+
+    // Types path into a file dialog and presses Return once, while the
+    // dialog's completion list shows the names that path begins.
+    void confirmWithCompletionShown(const char *title, const QString &path)
+    {
+        const QString dialog = waitForWindow(title);
+        QVERIFY2(!dialog.isEmpty(), title);
+        xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), dialog});
+        QVERIFY(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), path}));
+        // The editor, the dialog and the completion list.
+        QTRY_COMPARE_WITH_TIMEOUT(mappedWindows(), 3, kScreenTimeoutMs);
+        QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("Return")}));
+        QTRY_VERIFY_WITH_TIMEOUT(!windowShown(title), kScreenTimeoutMs);
+    }
+
+    // After a dialog closed: only the editor's window is mapped, the first
+    // click on the page moves the caret and the first click on LINK reports.
+    void nextClicksReachTheEditor(int row)
+    {
+        QTest::qWait(500); // anything left behind would be mapped by now
+        QCOMPARE(mappedWindows(), 1);
+        QVERIFY(clickAt(pageRow(row).center()));
+        QTRY_VERIFY_WITH_TIMEOUT(caretPixels(screenshot(), pageRow(row)) > 0, kScreenTimeoutMs);
+        const QImage before = screenshot().copy(kMessageLine);
+        QVERIFY(clickAt(kLinkBtn));
+        QTRY_VERIFY_WITH_TIMEOUT(screenshot().copy(kMessageLine) != before, kScreenTimeoutMs);
+    }
+
     // Types path into Qt's file dialog and confirms it. A completion list that
     // took the first Return is gone after it, so Return is repeated while the dialog stays.
     void useFileDialog(const char *title, const QString &path)
@@ -236,6 +284,41 @@ private slots:
         QVERIFY(clickAt(kOpenBtn));
         useFileDialog("^Open$", path);
         QTRY_COMPARE_WITH_TIMEOUT(differingPixels(firstRow(), typed), 0, kScreenTimeoutMs);
+    }
+
+    // Confirming either file dialog while its completion list shows leaves no
+    // window behind, and the very next clicks reach the editor.
+    void fileDialogsLeaveNothingBehind()
+    {
+        QByteArray text;
+        for (int i = 1; i <= 8; ++i)
+            text += "line " + QByteArray::number(i) + "\r\n";
+        const QString doc = dir_.filePath(QStringLiteral("eight.hlp"));
+        const QString copy = dir_.filePath(QStringLiteral("copy.hlp"));
+        for (const QString &path : {doc, copy + QStringLiteral(".old")}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(text);
+        }
+        QVERIFY(clickAt(kOpenBtn));
+        // "eight.hlp" is completed from its own beginning.
+        confirmWithCompletionShown("^Open$", doc);
+        if (QTest::currentTestFailed())
+            return;
+        nextClicksReachTheEditor(4);
+        if (QTest::currentTestFailed())
+            return;
+
+        QVERIFY(clickAt(kSaveBtn));
+        // "copy.hlp" is new; the list offers "copy.hlp.old".
+        confirmWithCompletionShown("^Save As$", copy);
+        if (QTest::currentTestFailed())
+            return;
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(copy), kScreenTimeoutMs);
+        nextClicksReachTheEditor(6);
+        QFile saved(copy);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), text);
     }
 };
 

@@ -203,10 +203,10 @@ void TestFileio::readFailures_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("cause");
 
-    QTest::newRow("missing file") << "nothing.hlp" << "File not found";
-    QTest::newRow("folder as file") << "folder" << "Is a directory";
-    QTest::newRow("missing parent") << "missing/doc.hlp" << "Path not found";
-    QTest::newRow("parent is a file") << "plain.txt/doc.hlp" << "Path not found";
+    QTest::newRow("missing file") << "nothing.hlp" << "file not found";
+    QTest::newRow("folder as file") << "folder" << "is a folder, not a file";
+    QTest::newRow("missing parent") << "missing/doc.hlp" << "folder not found";
+    QTest::newRow("parent is a file") << "plain.txt/doc.hlp" << "folder not found";
 }
 
 void TestFileio::readFailures()
@@ -224,9 +224,9 @@ void TestFileio::saveFailures_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("cause");
 
-    QTest::newRow("folder as file") << "folder" << "Is a directory";
-    QTest::newRow("missing parent") << "missing/doc.hlp" << "Path not found";
-    QTest::newRow("parent is a file") << "plain.txt/doc.hlp" << "Path not found";
+    QTest::newRow("folder as file") << "folder" << "is a folder, not a file";
+    QTest::newRow("missing parent") << "missing/doc.hlp" << "folder not found";
+    QTest::newRow("parent is a file") << "plain.txt/doc.hlp" << "folder not found";
 }
 
 void TestFileio::saveFailures()
@@ -315,7 +315,7 @@ void TestFileio::shortWriteKeepsOldFile()
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
-    QCOMPARE(cause, QStringLiteral("Write error"));
+    QCOMPARE(cause, QStringLiteral("write error"));
     QCOMPARE(fileContent(path), QByteArray("old line\r\n"));
     QCOMPARE(entries(dir.path()), QStringList{"doc.hlp"});
     ++faultsInjected;
@@ -484,11 +484,15 @@ private slots:
         QTest::addColumn<bool>("byDialog");
         // The dialog itself takes a name that does not exist; a folder name it
         // would open as a folder, so those paths go straight to the open.
-        QTest::newRow("missing file") << "nothing.hlp" << "File not found" << true;
-        QTest::newRow("text past line 1000") << "long.hlp" << "Range check error" << true;
-        QTest::newRow("folder") << "sub" << "Is a directory" << false;
-        QTest::newRow("missing folder") << "nowhere/a.hlp" << "Path not found" << false;
-        QTest::newRow("parent is a file") << "plain/a.hlp" << "Path not found" << false;
+        QTest::newRow("missing file") << "nothing.hlp" << "file not found" << true;
+        QTest::newRow("text past line 1000")
+            << "long.hlp" << "text beyond line 1000 (the file has 1001 lines; the editor holds 1000)" << true;
+        QTest::newRow("2000 lines")
+            << "big.hlp" << "text beyond line 1000 (the file has 2000 lines; the editor holds 1000)" << true;
+        QTest::newRow("40000 lines") << "huge.hlp" << "more than 32767 lines" << true;
+        QTest::newRow("folder") << "sub" << "is a folder, not a file" << false;
+        QTest::newRow("missing folder") << "nowhere/a.hlp" << "folder not found" << false;
+        QTest::newRow("parent is a file") << "plain/a.hlp" << "folder not found" << false;
     }
     void failedOpenKeepsEverything()
     {
@@ -498,15 +502,21 @@ private slots:
         QDir(dir_.path()).mkdir("sub");
         putFile(path("plain"), "x");
         putFile(path("long.hlp"), QByteArray(1000, '\n') + "text on 1001\n");
+        putFile(path("big.hlp"), QByteArray("line\r\n").repeated(2000));
+        // Empty past line 1000: only the count is too large.
+        putFile(path("huge.hlp"), "top\n" + QByteArray(39999, '\n'));
         someDocument();
         const Snapshot before = snapshot();
+        const QImage page = form().pageView().pageBitmap();
         if (byDialog)
             openThroughDialog(path(name));
         else
             form().handle([&] { form().openFile(path(name)); });
         QCOMPARE(form().msgtext()->text(), QStringLiteral("cannot read file"));
-        QCOMPARE(win_.reports, QStringList{cause});
+        // The box names the file, says why, and that nothing changed.
+        QCOMPARE(win_.reports, QStringList{path(name) + ": " + cause + ". The document was not changed."});
         QVERIFY(snapshot() == before);
+        QVERIFY(form().pageView().pageBitmap() == page);
         QCOMPARE(form().editor().state().topLine, 41);
         ++faultsInjected;
     }
@@ -525,12 +535,13 @@ private slots:
         form().editor().state().cursorColumn = 3;
         const Snapshot before = snapshot();
         for (int failAt = 0; failAt < steps.size(); ++failAt) {
-            fileio::setReadFaultHook(failAtCall<ReadStep>(failAt, "Read error"));
+            fileio::setReadFaultHook(failAtCall<ReadStep>(failAt, "read error"));
             win_.reports.clear();
             form().handle([&] { form().openFile(path("full.hlp")); });
             const QString where = QStringLiteral("fault at read step %1").arg(failAt);
             QVERIFY2(form().msgtext()->text() == "cannot read file", qPrintable(where));
-            QVERIFY2(win_.reports == QStringList{"Read error"}, qPrintable(where));
+            QVERIFY2(win_.reports == QStringList{path("full.hlp") + ": read error. The document was not changed."},
+                     qPrintable(where));
             QVERIFY2(snapshot() == before, qPrintable(where));
             ++faultsInjected;
         }
@@ -549,12 +560,13 @@ private slots:
         putFile(target, oldBytes);
         const Snapshot before = snapshot();
         for (int failAt = 0; failAt < steps.size(); ++failAt) {
-            fileio::setSaveFaultHook(failAtCall<SaveStep>(failAt, "Disk full"));
+            fileio::setSaveFaultHook(failAtCall<SaveStep>(failAt, "disk full"));
             win_.reports.clear();
             form().handle([&] { form().saveFile(target); });
             const QString where = QStringLiteral("fault at save step %1").arg(failAt);
             QVERIFY2(form().msgtext()->text() == "cannot write file", qPrintable(where));
-            QVERIFY2(win_.reports == QStringList{"Disk full"}, qPrintable(where));
+            QVERIFY2(win_.reports == QStringList{target + ": disk full. The file on disk was not changed."},
+                     qPrintable(where));
             QVERIFY2(fileContent(target) == oldBytes, qPrintable(where));
             QVERIFY2(entries(dir.path()) == QStringList{"doc.hlp"}, qPrintable(where));
             QVERIFY2(snapshot() == before, qPrintable(where));
@@ -631,7 +643,7 @@ private slots:
         grid().setLine("new", 1);
         fileio::setSaveFaultHook([](SaveStep step) {
             if (step == SaveStep::Commit)
-                throw base::FileError("Disk full");
+                throw base::FileError("disk full");
         });
         form().handle([&] { form().saveFile(path("keep.hlp")); });
         QCOMPARE(form().msgtext()->text(), QStringLiteral("cannot write file"));
@@ -640,7 +652,8 @@ private slots:
 
         QDir(dir_.path()).mkdir("sub");
         form().handle([&] { form().saveFile(path("sub")); });
-        QCOMPARE(win_.reports, (QStringList{"Disk full", "Is a directory"}));
+        QCOMPARE(win_.reports, (QStringList{path("keep.hlp") + ": disk full. The file on disk was not changed.",
+                                            path("sub") + ": is a folder, not a file. The file on disk was not changed."}));
         QCOMPARE(grid().getLine(1), QByteArray("new"));
         faultsInjected += 2;
     }
