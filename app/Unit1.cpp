@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputMethod>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -63,6 +64,9 @@ Tform1::Tform1(QWidget *parent)
     setWindowTitle(QStringLiteral("help file editor V6"));
     setFixedSize(kClientWidth, kClientHeight);
     setFocusPolicy(Qt::StrongFocus);
+    // Dead keys, compose sequences and input methods deliver what they compose
+    // as a commit string, and only to a widget that takes input methods.
+    setAttribute(Qt::WA_InputMethodEnabled);
     buildControls();
     page_.setScreen([this](const QRect &r) { helpbox_->update(r); });
     handle([this] { FormCreate(); });
@@ -218,7 +222,30 @@ void Tform1::paintEvent(QPaintEvent *)
 void Tform1::keyPressEvent(QKeyEvent *e)
 {
     handle([&] { FormKeyDown(e); });
-    handle([&] { FormKeyPress(e); });
+    handle([&] { FormKeyPress(keyPressChars(*e)); });
+}
+
+void Tform1::inputMethodEvent(QInputMethodEvent *e)
+{
+    // A pre-edit string is not shown: the page holds document text only. What
+    // is committed is typed as if each character had its own key.
+    handle([&] { FormKeyPress(textChars(e->commitString())); });
+    e->accept();
+}
+
+QVariant Tform1::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    switch (query) {
+    case Qt::ImEnabled:
+        return true;
+    case Qt::ImCursorRectangle:
+        // A candidate window opens next to the caret.
+        return QRect(helpbox_->pos() + page_.caretRect().topLeft(), page_.caretRect().size());
+    case Qt::ImHints:
+        return int(Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
+    default:
+        return QWidget::inputMethodQuery(query);
+    }
 }
 
 void Tform1::FormKeyDown(QKeyEvent *e)
@@ -226,9 +253,9 @@ void Tform1::FormKeyDown(QKeyEvent *e)
     editor_.formKeyDown(virtualKey(e->key()), modifiersOf(e->modifiers()));
 }
 
-void Tform1::FormKeyPress(QKeyEvent *e)
+void Tform1::FormKeyPress(const std::vector<uint8_t> &typed)
 {
-    for (uint8_t ch : keyPressChars(*e))
+    for (uint8_t ch : typed)
         editor_.formKeyPress(ch);
 }
 
@@ -400,7 +427,13 @@ void Tform1::helpBtnClick()
 void Tform1::repaintPage() { page_.repaintPage(); }
 void Tform1::repaintCursorRow() { page_.repaintCursorRow(); }
 void Tform1::eraseCaret() { page_.eraseCaret(); }
-void Tform1::drawCaret() { page_.drawCaret(); }
+void Tform1::drawCaret()
+{
+    page_.drawCaret();
+    // The input method's candidate window follows the caret.
+    if (hasFocus())
+        QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
+}
 void Tform1::forgetCaret() { page_.forgetCaret(); }
 void Tform1::resetBox() { page_.machine().resetBox(); }
 int Tform1::columnX(int column, int line) { return page_.columnX(column, line); }

@@ -82,12 +82,15 @@ public:
     void saveFile(const QString &path);
     // Returns the help viewer window, made at first use.
     helpview::Thelpform *helpform();
+    // Answers the input method: enabled, and the caret's rectangle in the window.
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     // Window-level wheel handler: mouse position in screen coordinates.
     void FormMouseWheel(int delta, QPoint globalPos);
 
 protected:
     void paintEvent(QPaintEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
+    void inputMethodEvent(QInputMethodEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
 
@@ -95,7 +98,7 @@ private:
     void FormCreate();
     void FormDestroy();
     void FormKeyDown(QKeyEvent *e);
-    void FormKeyPress(QKeyEvent *e);
+    void FormKeyPress(const std::vector<uint8_t> &typed);
     void buildControls();
     QPushButton *makeButton(const QString &name, const QString &caption, QRect geometry,
                             int charHeight, uint32_t color);

@@ -54,8 +54,13 @@ std::vector<uint8_t> keyPressChars(const QKeyEvent &e)
     const bool ctrl = e.modifiers() & Qt::ControlModifier;
     if (ctrl && e.key() >= Qt::Key_A && e.key() <= Qt::Key_Z)
         return {uint8_t(e.key() - Qt::Key_A + 1)};
+    return textChars(e.text());
+}
+
+std::vector<uint8_t> textChars(const QString &text)
+{
     std::vector<uint8_t> out;
-    for (char32_t u : e.text().toUcs4()) {
+    for (char32_t u : text.toUcs4()) {
         if (auto b = base::unicodeToCp1252(u))
             out.push_back(*b);
     }

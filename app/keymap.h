@@ -16,5 +16,8 @@ doc::Modifiers modifiersOf(Qt::KeyboardModifiers mods);
 // Returns the Windows-1252 characters the event types: none with Alt held or for
 // Delete, control codes for Ctrl with a letter, nothing for characters outside the code page.
 std::vector<uint8_t> keyPressChars(const QKeyEvent &e);
+// Returns the Windows-1252 characters of text, such as an input method's commit
+// string, leaving out characters outside the code page.
+std::vector<uint8_t> textChars(const QString &text);
 
 } // namespace app

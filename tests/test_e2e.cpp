@@ -102,6 +102,8 @@ class TestEndToEnd : public QObject {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), g_display);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        // Dead keys and the compose key need a locale with a compose table; C has none.
+        env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
         return env;
     }
 
@@ -284,6 +286,40 @@ private slots:
         QVERIFY(clickAt(kOpenBtn));
         useFileDialog("^Open$", path);
         QTRY_COMPARE_WITH_TIMEOUT(differingPixels(firstRow(), typed), 0, kScreenTimeoutMs);
+    }
+
+    // Dead keys on the French and German layouts type the composed letters, and
+    // AltGr characters keep working.
+    void deadKeysTypeComposedLetters()
+    {
+        QVERIFY(clickAt(kClearBtn));
+        QTRY_COMPARE_WITH_TIMEOUT(inkPixels(firstRow()), 0, kScreenTimeoutMs);
+        QVERIFY(xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), wid_,
+                     QString::number(kOverPage.x()), QString::number(kOverPage.y())}));
+        struct LayoutGuard {
+            TestEndToEnd &t;
+            ~LayoutGuard() { t.run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}); }
+        } guard{*this};
+        const QString level3 = QStringLiteral("ISO_Level3_Shift");
+        QVERIFY(run(QStringLiteral("setxkbmap"), {QStringLiteral("fr")}).ok);
+        QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("dead_circumflex"), QStringLiteral("e"),
+                     QStringLiteral("dead_diaeresis"), QStringLiteral("i")}));
+        QVERIFY(run(QStringLiteral("setxkbmap"), {QStringLiteral("de")}).ok);
+        QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("dead_acute"), QStringLiteral("e"),
+                     QStringLiteral("dead_grave"), QStringLiteral("a")}));
+        // AltGr with the key that carries the backslash, then AltGr with E.
+        QVERIFY(xdo({QStringLiteral("keydown"), level3, QStringLiteral("key"), QStringLiteral("ssharp"),
+                     QStringLiteral("key"), QStringLiteral("e"), QStringLiteral("keyup"), level3}));
+        QVERIFY(run(QStringLiteral("setxkbmap"), {QStringLiteral("us")}).ok);
+        QTRY_VERIFY_WITH_TIMEOUT(inkPixels(firstRow()) > 30, kScreenTimeoutMs);
+
+        const QString path = dir_.filePath(QStringLiteral("accents.hlp"));
+        QVERIFY(clickAt(kSaveBtn));
+        useFileDialog("^Save As$", path);
+        QFile saved(path);
+        QTRY_VERIFY_WITH_TIMEOUT(saved.exists(), kScreenTimeoutMs);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("\xEA\xEF\xE9\xE0\x5C\x80\r\n"));
     }
 
     // Confirming either file dialog while its completion list shows leaves no

@@ -436,6 +436,60 @@ private slots:
         QCOMPARE(caret(), Pos(5, column));
     }
 
+    // What dead keys, compose sequences and input methods commit, on "xyz"
+    // with the caret before the y: each character typed as its own key would.
+    void inputMethodCommits_data()
+    {
+        QTest::addColumn<QString>("commit"); QTest::addColumn<QString>("preedit");
+        QTest::addColumn<QByteArray>("result"); QTest::addColumn<int>("column");
+        QTest::newRow("dead circumflex, e") << "\u00EA" << "" << QByteArray("x\xEAyz") << 3;
+        QTest::newRow("dead diaeresis, i") << "\u00EF" << "" << QByteArray("x\xEFyz") << 3;
+        QTest::newRow("compose, apostrophe, e") << "\u00E9" << "" << QByteArray("x\xE9yz") << 3;
+        QTest::newRow("compose, C, =") << "\u20AC" << "" << QByteArray("x\x80yz") << 3;
+        QTest::newRow("a whole word") << "\u00E9t\u00E9" << "" << QByteArray("x\xE9t\xE9yz") << 5;
+        QTest::newRow("no code page byte") << "a\u0105b" << "" << QByteArray("xabyz") << 4;
+        QTest::newRow("pre-edit only") << "" << "\u00B4" << QByteArray("xyz") << 2;
+    }
+    void inputMethodCommits()
+    {
+        QFETCH(QString, commit); QFETCH(QString, preedit); QFETCH(QByteArray, result); QFETCH(int, column);
+        put(5, "xyz");
+        caretTo(5, 2);
+        QVERIFY(form().testAttribute(Qt::WA_InputMethodEnabled));
+        QVERIFY(form().inputMethodQuery(Qt::ImEnabled).toBool());
+        QInputMethodEvent e(preedit, {});
+        e.setCommitString(commit);
+        QApplication::sendEvent(&form(), &e);
+        QCOMPARE(text(5), result);
+        QCOMPARE(caret(), Pos(5, column));
+        // A candidate window would open at the caret: its rectangle in the window.
+        const QRect at = form().inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        QCOMPARE(at.topLeft(), form().helpbox()->pos() + QPoint(form().pageView().columnX(column, 5) - 1, 5 + 25 * 4));
+    }
+
+    // A commit on a full line is refused like a typed key; a committed
+    // character ends an accent cycle as a typed one does.
+    void inputMethodFollowsTheTypingRules()
+    {
+        put(5, QByteArray(120, 'w'));
+        caretTo(5, 3);
+        QInputMethodEvent full;
+        full.setCommitString(QStringLiteral("\u00EA"));
+        QApplication::sendEvent(&form(), &full);
+        QCOMPARE(text(5), QByteArray(120, 'w'));
+        QCOMPARE(caret(), Pos(5, 3));
+
+        put(6, "xyz");
+        caretTo(6, 2);
+        alt();
+        altKey('e');
+        QInputMethodEvent typed;
+        typed.setCommitString(QStringLiteral("\u00EA"));
+        QApplication::sendEvent(&form(), &typed);
+        altKey('e');
+        QCOMPARE(text(6), QByteArray("x\xEB\xEA\xEByz"));
+    }
+
     void keysReachTheEditorAfterAClick()
     {
         QVERIFY(QTest::qWaitForWindowActive(&win_.form()));
