@@ -9,6 +9,7 @@
 #include "render/fontbook.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputMethod>
 #include <QMessageBox>
@@ -16,6 +17,8 @@
 #include <QPainter>
 #include <QScreen>
 #include <QWheelEvent>
+
+#include <cstdio>
 
 namespace app {
 
@@ -248,6 +251,18 @@ QVariant Tform1::inputMethodQuery(Qt::InputMethodQuery query) const
     }
 }
 
+void Tform1::closeEvent(QCloseEvent *e)
+{
+    // Closing asks nothing: unsaved text goes to a recovery copy instead.
+    if (recovery_) {
+        const QString kept = recovery_->keepNow();
+        if (!kept.isEmpty())
+            std::fprintf(stderr, "helpedit: unsaved text kept in %s (helpedit --recover opens it)\n",
+                         qPrintable(QDir::toNativeSeparators(kept)));
+    }
+    QWidget::closeEvent(e);
+}
+
 void Tform1::FormKeyDown(QKeyEvent *e)
 {
     editor_.formKeyDown(virtualKey(e->key()), modifiersOf(e->modifiers()));
@@ -348,10 +363,42 @@ void Tform1::openFile(const QString &path)
         msgtext_->setText(QStringLiteral("cannot read file"));
         throw fileFailure(path, e, "The document was not changed.");
     }
+    keepRecoveryCopy();
     const int count = editor_.replaceDocument(lines);
     linkBtnClick();
     repaintPage();
     msgtext_->setText(QStringLiteral("file loaded. Lines = %1").arg(count));
+    startRecoverySession();
+}
+
+void Tform1::keepRecoveryCopies(fileio::RecoveryStore store)
+{
+    const bool kept = !store.takeUnannounced().isEmpty();
+    recovery_ = std::make_unique<RecoveryKeeper>(
+        std::move(store), [this] { return documentLines(); },
+        [this](const QString &notice) { msgtext_->setText(notice); });
+    if (kept)
+        msgtext_->setText(QStringLiteral("unsaved text kept: helpedit --recover"));
+}
+
+void Tform1::recoverCopy(const QString &path)
+{
+    openFile(path);
+    // Unnamed: SAVE asks for a name, and the copy stays until the text is saved.
+    if (recovery_)
+        recovery_->adoptCopy(path);
+}
+
+void Tform1::keepRecoveryCopy()
+{
+    if (recovery_)
+        recovery_->keepNow();
+}
+
+void Tform1::startRecoverySession()
+{
+    if (recovery_)
+        recovery_->startSession();
 }
 
 void Tform1::openFromArguments(const QStringList &args)
@@ -384,9 +431,7 @@ void Tform1::saveFile(const QString &path)
     const int last = lastNonEmptyLine();
     if (last == 0)
         return;
-    QList<QByteArray> lines;
-    for (int line = 1; line <= last; ++line)
-        lines.append(grid_.getLine(line));
+    const QList<QByteArray> lines = documentLines();
     // Written through a temporary file: a failed save leaves the old file whole.
     try {
         fileio::writeFileBytes(path, fileio::serializeHelpFile(lines));
@@ -395,11 +440,24 @@ void Tform1::saveFile(const QString &path)
         throw fileFailure(path, e, "The file on disk was not changed.");
     }
     msgtext_->setText(QStringLiteral("file saved. Lines = %1").arg(last));
+    if (recovery_)
+        recovery_->saved();
+}
+
+QList<QByteArray> Tform1::documentLines() const
+{
+    QList<QByteArray> lines;
+    const int last = lastNonEmptyLine();
+    for (int line = 1; line <= last; ++line)
+        lines.append(grid_.getLine(line));
+    return lines;
 }
 
 void Tform1::clearBtnClick()
 {
+    keepRecoveryCopy();
     editor_.resetEditor();
+    startRecoverySession();
     codebox_->update();
     repaintPage();
 }

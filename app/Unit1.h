@@ -2,6 +2,7 @@
 // The editor's main window: owns every control, receives every event and routes
 // each one to the operation that handles it.
 
+#include "app/recoverykeeper.h"
 #include "document/editor.h"
 #include "links/linktable.h"
 #include "render/pageview.h"
@@ -80,6 +81,13 @@ public:
     void openFromArguments(const QStringList &args);
     // Saves the document to path as SAVE does after its dialog.
     void saveFile(const QString &path);
+    // Keeps recovery copies of unsaved text in store from now on, and tells the
+    // user once about copies an earlier run kept.
+    void keepRecoveryCopies(fileio::RecoveryStore store);
+    // Opens a recovery copy as an unnamed document that stays unsaved.
+    void recoverCopy(const QString &path);
+    // Returns the recovery keeper, null while no copies are kept.
+    RecoveryKeeper *recovery() const { return recovery_.get(); }
     // Returns the help viewer window, made at first use.
     helpview::Thelpform *helpform();
     // Answers the input method: enabled, and the caret's rectangle in the window.
@@ -90,6 +98,7 @@ public:
 protected:
     void paintEvent(QPaintEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
     void inputMethodEvent(QInputMethodEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
@@ -105,6 +114,9 @@ private:
     std::unique_ptr<QFileDialog> makeDialog(const QString &name, QFileDialog::AcceptMode mode);
     QString runDialog(const QString &name, QFileDialog::AcceptMode mode, QString &lastName);
     int lastNonEmptyLine() const;
+    QList<QByteArray> documentLines() const;
+    void keepRecoveryCopy();
+    void startRecoverySession();
     QLabel *makeLabel(const QString &name, QRect geometry, Qt::Alignment align);
 
     // The page view, the scroll bar and the link table as the commands see them.
@@ -137,6 +149,7 @@ private:
     QLabel *msgtext_ = nullptr;
     QLabel *linetext_ = nullptr;
     helpview::Thelpform *helpform_ = nullptr;
+    std::unique_ptr<RecoveryKeeper> recovery_;
     QString lastOpenName_;
     QString lastSaveName_;
 };

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/Unit1.h"
+#include "fileio/recovery.h"
 
 #include <QApplication>
 #include <fontconfig/fontconfig.h>
@@ -41,6 +42,7 @@ int runEditor(int &argc, char **argv, const std::function<void(Tform1 &)> &prepa
     QApplication a(argc, argv);
     installMessageBoxReport();
     Tform1 form1;
+    form1.keepRecoveryCopies(fileio::RecoveryStore());
     if (prepare)
         prepare(form1);
     form1.show();

@@ -173,7 +173,7 @@ QByteArray readFileBytes(const QString &path)
     }
 }
 
-void writeFileBytes(const QString &path, const QByteArray &bytes)
+void writeFileBytes(const QString &path, const QByteArray &bytes, std::optional<QFileDevice::Permissions> permissions)
 {
     QSaveFile file(path);
     // Without the temporary file a failure would leave the old file half
@@ -184,6 +184,9 @@ void writeFileBytes(const QString &path, const QByteArray &bytes)
         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             throw base::FileError(saveOpenCause(path, file, errno));
         runFaultHook(SaveStep::Open);
+        // Set on the temporary file before anything is written to it.
+        if (permissions && !file.setPermissions(*permissions))
+            throw base::FileError("permission denied");
         writeAll(file, bytes);
         runFaultHook(SaveStep::Commit);
     } catch (...) {

@@ -8,9 +8,11 @@
 // rest up to LF is skipped); every other byte, 0 included, is kept.
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QList>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace fileio {
 
@@ -28,7 +30,9 @@ QByteArray readFileBytes(const QString &path);
 // Writes bytes to path through a temporary file that replaces the old one only
 // when everything was written; on failure the old file is untouched and
 // base::FileError is thrown with the cause in plain words ("disk full", ...).
-void writeFileBytes(const QString &path, const QByteArray &bytes);
+// With permissions, the new file gets exactly those.
+void writeFileBytes(const QString &path, const QByteArray &bytes,
+                    std::optional<QFileDevice::Permissions> permissions = std::nullopt);
 
 // Returns the lines of the help file at path when a grid of gridLines lines
 // can hold them all; throws base::FileError with the cause otherwise.

@@ -1,0 +1,198 @@
+// Recovery copies as a user meets them: text typed and then left behind by
+// waiting, closing, CLEAR or OPEN is kept in a private copy; SAVE removes it;
+// a later start says so once and the copy opens again; a state folder that
+// cannot be written costs one notice and nothing else.
+
+#include "app/Unit1.h"
+#include "base/checked.h"
+#include "editorwindow.h"
+#include "fileio/helpfile.h"
+#include "fileio/recovery.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using fileio::RecoveryStore;
+
+class TestRecovery : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir tmp_;
+    EditorWindow win_;
+    QString state() const { return tmp_.filePath(QStringLiteral("state/helpedit")); }
+
+    app::Tform1 &form() { return win_.form(); }
+    // A fresh window that keeps its copies in folder.
+    void openWindow(const QString &folder)
+    {
+        QVERIFY(win_.open());
+        form().keepRecoveryCopies(RecoveryStore(folder));
+    }
+    void type(const char *text) { QTest::keyClicks(&form(), text); }
+    QStringList copies() const
+    {
+        return QDir(state()).entryList({QStringLiteral("*.hlp")}, QDir::Files, QDir::Time);
+    }
+    QByteArray newestCopy() const
+    {
+        QFile f(QDir(state()).filePath(copies().value(0)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+    }
+
+private slots:
+    void init()
+    {
+        QDir(state()).removeRecursively();
+        openWindow(state());
+    }
+    void cleanup()
+    {
+        fileio::setSaveFaultHook(nullptr);
+        fileio::setReadFaultHook(nullptr);
+        win_.close();
+    }
+
+    // Typed text is in a private copy about two seconds later; SAVE removes it.
+    void copyFollowsTypingAndSaveRemovesIt()
+    {
+        type("first words");
+        QVERIFY(copies().isEmpty()); // never on the keystroke
+        QTRY_COMPARE_WITH_TIMEOUT(newestCopy(), QByteArray("first words\r\n"), 4000);
+        QCOMPARE(QFile::permissions(state()) & 0x7777,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                     | QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+        QCOMPARE(QFile::permissions(QDir(state()).filePath(copies().value(0))) & 0x7777,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+
+        type(" more");
+        QTRY_COMPARE_WITH_TIMEOUT(newestCopy(), QByteArray("first words more\r\n"), 4000);
+        QCOMPARE(copies().size(), 1); // one copy per document session
+
+        form().saveFile(tmp_.filePath(QStringLiteral("saved.hlp")));
+        QVERIFY(copies().isEmpty());
+        QVERIFY(win_.reports.isEmpty());
+    }
+
+    // Text that CLEAR, OPEN or closing the window discards is kept at once;
+    // text that was saved or never changed leaves nothing.
+    void discardedTextIsKept()
+    {
+        type("cleared text");
+        form().clearBtnClick();
+        QCOMPARE(copies().size(), 1);
+        QCOMPARE(newestCopy(), QByteArray("cleared text\r\n"));
+
+        const QString other = tmp_.filePath(QStringLiteral("other.hlp"));
+        fileio::writeFileBytes(other, "other file\r\n");
+        type("replaced text");
+        form().openFile(other);
+        QCOMPARE(copies().size(), 2);
+        QCOMPARE(newestCopy(), QByteArray("replaced text\r\n"));
+
+        // Opened and left unchanged: nothing to keep.
+        form().clearBtnClick();
+        QCOMPARE(copies().size(), 2);
+
+        type("closed text");
+        form().close();
+        QCOMPARE(copies().size(), 3);
+        QCOMPARE(newestCopy(), QByteArray("closed text\r\n"));
+        QVERIFY(win_.reports.isEmpty());
+    }
+
+    // The next start tells once that text was kept; the copy opens as an
+    // unnamed document and stays until that document is saved.
+    void nextStartTellsOnceAndRecovers()
+    {
+        type("line one");
+        QTest::keyClick(&form(), Qt::Key_Return);
+        type("line two");
+        form().close();
+        win_.close();
+
+        openWindow(state());
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("unsaved text kept: helpedit --recover"));
+        win_.close();
+        openWindow(state());
+        QCOMPARE(form().msgtext()->text(), QString());
+
+        const QString copy = RecoveryStore(state()).newest();
+        form().recoverCopy(copy);
+        QCOMPARE(form().editor().grid().getLine(1), QByteArray("line one"));
+        QCOMPARE(form().editor().grid().getLine(2), QByteArray("line two"));
+        // Closing again keeps the same copy, not a second one.
+        form().close();
+        QCOMPARE(copies().size(), 1);
+        form().saveFile(tmp_.filePath(QStringLiteral("named.hlp")));
+        QVERIFY(!QFile::exists(copy));
+    }
+
+    // Only the newest copies stay; the listing is newest first, with the line
+    // count and the first line that holds text, and skips what cannot be read.
+    void storeKeepsTheNewestAndListsThem()
+    {
+        RecoveryStore store(state());
+        for (int i = 1; i <= fileio::kKeptCopies + 3; ++i) {
+            const QString path = store.pathForSession(QDateTime::currentDateTime().addSecs(i));
+            store.write(path, {QByteArray(), "copy " + QByteArray::number(i), "end"});
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite)
+                    && f.setFileTime(QDateTime::currentDateTime().addSecs(i - 100), QFileDevice::FileModificationTime));
+        }
+        QCOMPARE(copies().size(), fileio::kKeptCopies);
+        const QList<fileio::RecoveryCopy> listed = store.list();
+        QCOMPARE(listed.size(), fileio::kKeptCopies);
+        QCOMPARE(listed.first().firstText, QByteArray("copy 23"));
+        QCOMPARE(listed.first().lines, 3);
+        QCOMPARE(listed.last().firstText, QByteArray("copy 4"));
+        QCOMPARE(store.newest(), listed.first().path);
+
+        fileio::setReadFaultHook([](fileio::ReadStep step) {
+            static int opens = 0;
+            if (step == fileio::ReadStep::Open && opens++ == 0)
+                throw base::FileError("read error");
+        });
+        QStringList unreadable;
+        QCOMPARE(store.list(&unreadable).size(), fileio::kKeptCopies - 1);
+        QCOMPARE(unreadable, QStringList{listed.first().path});
+    }
+
+    // A state folder that cannot be made or written: editing goes on, the
+    // message line says so once, and no error box shows.
+    void unwritableFolderCostsOneNotice_data()
+    {
+        QTest::addColumn<bool>("fileInTheWay");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("a file in the way") << true << "a file is in the way: ";
+        QTest::newRow("disk full") << false << "disk full";
+    }
+    void unwritableFolderCostsOneNotice()
+    {
+        QFETCH(bool, fileInTheWay);
+        QFETCH(QString, cause);
+        const QString blocker = tmp_.filePath(QStringLiteral("blocker"));
+        QFile::remove(blocker);
+        if (fileInTheWay) {
+            fileio::writeFileBytes(blocker, "x");
+            win_.close();
+            openWindow(blocker + QStringLiteral("/helpedit"));
+        } else {
+            fileio::setSaveFaultHook([](fileio::SaveStep) { throw base::FileError("disk full"); });
+        }
+        type("abc");
+        QTRY_VERIFY_WITH_TIMEOUT(form().msgtext()->text().startsWith("recovery copies cannot be written: " + cause),
+                                 4000);
+        form().msgtext()->setText(QStringLiteral("later"));
+        type("def");
+        form().clearBtnClick();
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("later"));
+        type("x");
+        QCOMPARE(form().editor().grid().getLine(1), QByteArray("x"));
+        QVERIFY(win_.reports.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestRecovery)
+#include "test_recovery.moc"
