@@ -59,7 +59,7 @@ private slots:
     {
         type("first words");
         QVERIFY(copies().isEmpty()); // never on the keystroke
-        QTRY_COMPARE_WITH_TIMEOUT(newestCopy(), QByteArray("first words\r\n"), 4000);
+        QTRY_COMPARE_WITH_TIMEOUT(newestCopy(), QByteArray("first words\r\n"), 8000);
         QCOMPARE(QFile::permissions(state()) & 0x7777,
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
                      | QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
@@ -67,7 +67,7 @@ private slots:
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
 
         type(" more");
-        QTRY_COMPARE_WITH_TIMEOUT(newestCopy(), QByteArray("first words more\r\n"), 4000);
+        QTRY_COMPARE_WITH_TIMEOUT(newestCopy(), QByteArray("first words more\r\n"), 8000);
         QCOMPARE(copies().size(), 1); // one copy per document session
 
         form().saveFile(tmp_.filePath(QStringLiteral("saved.hlp")));
@@ -183,7 +183,7 @@ private slots:
         }
         type("abc");
         QTRY_VERIFY_WITH_TIMEOUT(form().msgtext()->text().startsWith("recovery copies cannot be written: " + cause),
-                                 4000);
+                                 8000);
         form().msgtext()->setText(QStringLiteral("later"));
         type("def");
         form().clearBtnClick();
