@@ -5,6 +5,7 @@
 // (skipped) only when no X server can be started at all.
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -15,6 +16,11 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
+#ifdef HAVE_XCB
+#include <xcb/xcb.h>
+#endif
 #include <sys/prctl.h>
 
 namespace {
@@ -85,6 +91,37 @@ int grabWindowTo(const char *wid, const char *path)
     return !shot.isNull() && shot.save(QString::fromLocal8Bit(path), "PNG") ? 0 : 1;
 }
 
+// Child mode: asks X window wid (decimal) to close, as a window manager's close
+// box does; returns the exit code (1 when this build cannot).
+int pressCloseBox(const char *wid)
+{
+#ifdef HAVE_XCB
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c))
+        return 1;
+    auto atom = [c](const char *name) {
+        xcb_intern_atom_reply_t *r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
+        const xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+        free(r);
+        return a;
+    };
+    xcb_client_message_event_t ev = {};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = xcb_window_t(QByteArray(wid).toULong());
+    ev.type = atom("WM_PROTOCOLS");
+    ev.data.data32[0] = atom("WM_DELETE_WINDOW");
+    ev.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(c, 0, ev.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&ev));
+    xcb_flush(c);
+    xcb_disconnect(c);
+    return 0;
+#else
+    Q_UNUSED(wid);
+    return 1;
+#endif
+}
+
 bool isCaretColour(QRgb c) { return qRed(c) > 200 && qGreen(c) < 90 && qBlue(c) < 90; }
 bool isInk(QRgb c) { return qMax(qRed(c), qMax(qGreen(c), qBlue(c))) < 110; }
 
@@ -104,6 +141,7 @@ class TestEndToEnd : public QObject {
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         // Dead keys and the compose key need a locale with a compose table; C has none.
         env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+        env.insert(QStringLiteral("XDG_STATE_HOME"), dir_.filePath(QStringLiteral("state")));
         return env;
     }
 
@@ -251,14 +289,15 @@ class TestEndToEnd : public QObject {
         QVERIFY2(!windowShown(title), title);
     }
 
-private slots:
-    void initTestCase()
+    // Starts the editor and gives its window the keyboard and the mouse.
+    void startEditor()
     {
-        QVERIFY(dir_.isValid());
+        stop(app_);
         tieToTest(app_);
         app_.setProcessEnvironment(xEnvironment());
         app_.setWorkingDirectory(dir_.path());
-        app_.setProcessChannelMode(QProcess::ForwardedChannels);
+        // What it says on standard error is read by the tests; the rest shows.
+        app_.setProcessChannelMode(QProcess::ForwardedOutputChannel);
         app_.start(QStringLiteral(HELPEDIT_BINARY), {});
         QVERIFY2(app_.waitForStarted(5000), HELPEDIT_BINARY);
         wid_ = waitForWindow(kCaption);
@@ -267,6 +306,22 @@ private slots:
         QVERIFY(xdo({QStringLiteral("windowfocus"), QStringLiteral("--sync"), wid_}));
         QVERIFY(xdo({QStringLiteral("mousemove"), QStringLiteral("--window"), wid_,
                      QString::number(kOverPage.x()), QString::number(kOverPage.y())}));
+    }
+
+    // The newest recovery copy in the editor's state folder, or a note that there is none.
+    QByteArray newestRecoveryCopy() const
+    {
+        const QDir state(stateFolder());
+        QFile f(state.filePath(state.entryList({QStringLiteral("*.hlp")}, QDir::Files, QDir::Time).value(0)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(no copy)");
+    }
+    QString stateFolder() const { return dir_.filePath(QStringLiteral("state/helpedit")); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        startEditor();
     }
 
     void cleanupTestCase() { stop(app_); }
@@ -357,12 +412,55 @@ private slots:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), text);
     }
+
+    // Closing through the close box keeps the unsaved text and says where; the
+    // next start tells of it once.
+    void closeBoxKeepsUnsavedText()
+    {
+        QVERIFY(clickAt(kClearBtn));
+        QTRY_COMPARE_WITH_TIMEOUT(inkPixels(firstRow()), 0, kScreenTimeoutMs);
+        QVERIFY(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"),
+                     QStringLiteral("kept by close")}));
+        QTRY_VERIFY_WITH_TIMEOUT(inkPixels(firstRow()) > 30, kScreenTimeoutMs);
+        app_.readAllStandardError();
+        // Now and then the toolkit lets a close message pass without closing;
+        // a user would press the box again, and so does the test.
+        for (int press = 0; press < 5 && app_.state() != QProcess::NotRunning; ++press) {
+            if (!run(QCoreApplication::applicationFilePath(), {QStringLiteral("--close"), wid_}).ok)
+                QSKIP("no way to press the close box here");
+            app_.waitForFinished(2000);
+        }
+        QCOMPARE(app_.state(), QProcess::NotRunning);
+        QCOMPARE(app_.exitCode(), 0);
+        QCOMPARE(newestRecoveryCopy(), QByteArray("kept by close\r\n"));
+        QVERIFY(QString::fromLocal8Bit(app_.readAllStandardError()).contains("unsaved text kept in " + stateFolder()));
+
+        startEditor();
+        QTRY_VERIFY_WITH_TIMEOUT(inkPixels(screenshot().copy(kMessageLine)) > 0, kScreenTimeoutMs);
+        startEditor();
+        QTest::qWait(500);
+        QCOMPARE(inkPixels(screenshot().copy(kMessageLine)), 0);
+    }
+
+    // A killed editor leaves the text typed up to a few seconds before.
+    void killedEditorLeavesTypedText()
+    {
+        QVERIFY(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"),
+                     QStringLiteral("survives a kill")}));
+        QTRY_VERIFY_WITH_TIMEOUT(inkPixels(firstRow()) > 30, kScreenTimeoutMs);
+        QTest::qWait(3000);
+        app_.kill(); // SIGKILL: nothing runs in the editor after it
+        QVERIFY(app_.waitForFinished(kCommandTimeoutMs));
+        QCOMPARE(newestRecoveryCopy(), QByteArray("survives a kill\r\n"));
+    }
 };
 
 int main(int argc, char **argv)
 {
     if (argc == 4 && qstrcmp(argv[1], "--grab") == 0)
         return grabWindowTo(argv[2], argv[3]);
+    if (argc == 3 && qstrcmp(argv[1], "--close") == 0)
+        return pressCloseBox(argv[2]);
     QCoreApplication app(argc, argv);
     QProcess xvfb;
     g_display = startXServer(xvfb);

@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ make qt6-base-dev libfontconfig-dev fonts-liberation)
 # The end-to-end test runs the program on a virtual X server and drives it with xdotool.
-pkgs+=(xvfb xdotool x11-xkb-utils)
+pkgs+=(xvfb xdotool x11-xkb-utils libxcb1-dev)
 # Only `make fuzz` needs clang and its libFuzzer runtime (--fuzz).
 fuzz_pkgs=(clang libclang-rt-14-dev)
 if [ "${1:-}" = "--fuzz" ]; then pkgs+=("${fuzz_pkgs[@]}"); fi
