@@ -127,7 +127,6 @@ void Tform1::buildControls()
     pageBar_->setGeometry(816, 48, 17, 801);
     pageBar_->setCursor(Qt::PointingHandCursor);
     pageBar_->setFocusPolicy(Qt::NoFocus);
-    pageBar_->setRange(0, 774);
     pageBar_->setSingleStep(1);
     pageBar_->setPageStep(10);
     pageBar_->installEventFilter(this);
@@ -197,7 +196,7 @@ QString Tform1::runDialog(QFileDialog *dialog, QString &lastName)
 void Tform1::FormCreate()
 {
     editor_.resetEditor();
-    page_.createPageBitmap();
+    page_.createPageBitmap(helpbox_->devicePixelRatioF());
     repaintPage();
 }
 
@@ -256,6 +255,12 @@ bool Tform1::eventFilter(QObject *watched, QEvent *e)
 
 void Tform1::helpboxPaint(QPainter &p, const QRect &dirty)
 {
+    // A window moved to a screen of another pixel ratio gets its page drawn afresh at that ratio.
+    const double ratio = helpbox_->devicePixelRatioF();
+    if (ratio != page_.deviceRatio()) {
+        page_.createPageBitmap(ratio);
+        page_.repaintPage();
+    }
     page_.paintScreen(p, dirty);
 }
 
@@ -284,13 +289,14 @@ void Tform1::helpboxMouseDown(int x, int y)
 
 void Tform1::codeboxPaint(QPainter &p)
 {
-    render::paintCodeBox(p, codebox_->size(), editor_.state().sourceMode != 0);
+    render::paintCodeBox(p, codebox_->size(), editor_.state().sourceMode == render::DisplayMode::Source);
 }
 
 void Tform1::codeboxClick()
 {
     doc::EditorState &s = editor_.state();
-    s.sourceMode = s.sourceMode ? 0 : 1;
+    s.sourceMode = s.sourceMode == render::DisplayMode::Source ? render::DisplayMode::Rendered
+                                                               : render::DisplayMode::Source;
     codebox_->update();
     repaintPage();
 }
@@ -403,7 +409,6 @@ void Tform1::repaintCursorRow() { page_.repaintCursorRow(); }
 void Tform1::eraseCaret() { page_.eraseCaret(); }
 void Tform1::drawCaret() { page_.drawCaret(); }
 void Tform1::forgetCaret() { page_.forgetCaret(); }
-void Tform1::resetBox() { page_.machine().resetBox(); }
 int Tform1::columnX(int column, int line) { return page_.columnX(column, line); }
 void Tform1::setBarMaximum(int maximum) { pageBar_->setMaximum(maximum); }
 void Tform1::setBarPosition(int position) { pageBar_->setValue(position); }

@@ -147,9 +147,9 @@ private slots:
         for (int round = 0; round < 16; ++round) {
             for (int line = 1; line <= 36; ++line)
                 grid.setLine(round % 5 == 4 && line % 2 ? QByteArray() : randomMarkupLine(rng), line);
-            state.sourceMode = round % 3 == 2;
+            state.sourceMode = round % 3 == 2 ? DisplayMode::Source : DisplayMode::Rendered;
             state.topLine = 1 + round % 6;
-            const DisplayMode mode = state.sourceMode ? DisplayMode::Source : DisplayMode::Rendered;
+            const DisplayMode mode = state.sourceMode;
             view.repaintPage();
             QImage expected(800, 800, QImage::Format_RGB32);
             expected.fill(bgr(kPageColor));
