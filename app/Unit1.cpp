@@ -141,7 +141,6 @@ void Tform1::buildControls()
     pageBar_->setGeometry(816, 48, 17, 801);
     pageBar_->setCursor(Qt::PointingHandCursor);
     pageBar_->setFocusPolicy(Qt::NoFocus);
-    pageBar_->setRange(0, 774);
     pageBar_->setSingleStep(1);
     pageBar_->setPageStep(10);
     pageBar_->installEventFilter(this);
@@ -202,7 +201,7 @@ QString Tform1::runDialog(const QString &name, QFileDialog::AcceptMode mode, QSt
 void Tform1::FormCreate()
 {
     editor_.resetEditor();
-    page_.createPageBitmap();
+    page_.createPageBitmap(helpbox_->devicePixelRatioF());
     repaintPage();
 }
 
@@ -296,6 +295,12 @@ bool Tform1::eventFilter(QObject *watched, QEvent *e)
 
 void Tform1::helpboxPaint(QPainter &p, const QRect &dirty)
 {
+    // A window moved to a screen of another pixel ratio gets its page drawn afresh at that ratio.
+    const double ratio = helpbox_->devicePixelRatioF();
+    if (ratio != page_.deviceRatio()) {
+        page_.createPageBitmap(ratio);
+        page_.repaintPage();
+    }
     page_.paintScreen(p, dirty);
 }
 
@@ -324,13 +329,14 @@ void Tform1::helpboxMouseDown(int x, int y)
 
 void Tform1::codeboxPaint(QPainter &p)
 {
-    render::paintCodeBox(p, codebox_->size(), editor_.state().sourceMode != 0);
+    render::paintCodeBox(p, codebox_->size(), editor_.state().sourceMode == render::DisplayMode::Source);
 }
 
 void Tform1::codeboxClick()
 {
     doc::EditorState &s = editor_.state();
-    s.sourceMode = s.sourceMode ? 0 : 1;
+    s.sourceMode = s.sourceMode == render::DisplayMode::Source ? render::DisplayMode::Rendered
+                                                               : render::DisplayMode::Source;
     codebox_->update();
     repaintPage();
 }
@@ -493,7 +499,6 @@ void Tform1::drawCaret()
         QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
 }
 void Tform1::forgetCaret() { page_.forgetCaret(); }
-void Tform1::resetBox() { page_.machine().resetBox(); }
 int Tform1::columnX(int column, int line) { return page_.columnX(column, line); }
 void Tform1::setBarMaximum(int maximum) { pageBar_->setMaximum(maximum); }
 void Tform1::setBarPosition(int position) { pageBar_->setValue(position); }

@@ -125,7 +125,6 @@ private:
     void eraseCaret() override;
     void drawCaret() override;
     void forgetCaret() override;
-    void resetBox() override;
     int columnX(int column, int line) override;
     void setBarMaximum(int maximum) override;
     void setBarPosition(int position) override;

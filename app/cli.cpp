@@ -4,7 +4,7 @@
 #include "document/editor.h"
 #include "fileio/helpfile.h"
 #include "links/linkcheck.h"
-#include "render/pageview.h"
+#include "render/pagerenderer.h"
 
 #include <QDir>
 
@@ -15,7 +15,7 @@ namespace {
 const QString kUsage = QStringLiteral(
     "usage: helpedit [FILE]\n"
     "       helpedit --check FILE...\n"
-    "       helpedit --render FILE --out DIR [--source]\n"
+    "       helpedit --render FILE --out DIR [--source] [--scale N]\n"
     "       helpedit --help | --version\n"
     "\n"
     "  FILE                open FILE in the editor window\n"
@@ -24,6 +24,8 @@ const QString kUsage = QStringLiteral(
     "  --render FILE       write the pages of FILE as 800 x 800 PNG images\n"
     "    --out DIR         into DIR (created when missing)\n"
     "    --source          show the raw source instead of the rendered markup\n"
+    "    --scale N         draw at a device pixel ratio N (1 to 4), as a window shows\n"
+    "                      the page on a high-density screen\n"
     "  --help              show this text\n"
     "  --version           show the version\n");
 
@@ -65,11 +67,12 @@ int runCheck(const QStringList &files, QTextStream &out, QTextStream &err)
     return status;
 }
 
-// The arguments of --render: FILE, --out DIR and --source, in any order.
+// The arguments of --render: FILE, --out DIR, --source and --scale N, in any order.
 struct RenderArgs {
     QString file;
     QString out;
     render::DisplayMode mode = render::DisplayMode::Rendered;
+    double scale = 1.0;
     bool valid = false;
 };
 
@@ -81,12 +84,15 @@ RenderArgs renderArgs(const QStringList &rest)
             r.out = rest[++i];
         else if (rest[i] == QLatin1String("--source"))
             r.mode = render::DisplayMode::Source;
+        else if (rest[i] == QLatin1String("--scale") && i + 1 < rest.size())
+            r.scale = rest[++i].toDouble();
         else if (r.file.isEmpty() && !rest[i].startsWith(QLatin1String("--")))
             r.file = rest[i];
         else
             return r;
     }
-    r.valid = !r.file.isEmpty() && !r.out.isEmpty();
+    // The image grows with the square of the scale: a few times the page is enough.
+    r.valid = !r.file.isEmpty() && !r.out.isEmpty() && r.scale >= 1.0 && r.scale <= 4.0;
     return r;
 }
 
@@ -113,7 +119,7 @@ int runRender(const QStringList &rest, QTextStream &out, QTextStream &err)
     for (int page = 1; page <= tops.size(); ++page) {
         // The name comes from the page number alone: nothing is written outside the folder.
         const QString path = dir.filePath(QStringLiteral("page-%1.png").arg(page, 3, 10, QLatin1Char('0')));
-        if (!renderPage(grid, tops[page - 1], a.mode).save(path, "PNG")) {
+        if (!renderPage(grid, tops[page - 1], a.mode, a.scale).save(path, "PNG")) {
             err << path << ": cannot write file" << Qt::endl;
             return Failed;
         }
@@ -175,16 +181,13 @@ QList<int> pageTops(const doc::TextGrid &grid)
     return tops;
 }
 
-QImage renderPage(const doc::TextGrid &grid, int topLine, render::DisplayMode mode)
+QImage renderPage(const doc::TextGrid &grid, int topLine, render::DisplayMode mode, double scale)
 {
-    doc::EditorState state;
-    state.topLine = topLine;
-    state.cursorLine = topLine;
-    state.sourceMode = mode == render::DisplayMode::Source ? 1 : 0;
-    render::PageView view(grid, state);
-    view.createPageBitmap();
-    view.repaintPage();
-    return view.pageBitmap();
+    render::PageRenderer page([&grid](int line) { return grid.getLine(line); },
+                              render::RowClearing::WholePage);
+    page.createSurface(scale);
+    page.renderPage(topLine, mode);
+    return page.image();
 }
 
 } // namespace app

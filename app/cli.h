@@ -24,7 +24,8 @@ int runCli(const QStringList &args, QTextStream &out, QTextStream &err);
 // Returns the top lines of the pages that show the document up to its last non-empty line.
 QList<int> pageTops(const doc::TextGrid &grid);
 
-// Returns the page with the given top line exactly as the editor renders it, without the caret.
-QImage renderPage(const doc::TextGrid &grid, int topLine, render::DisplayMode mode);
+// Returns the page with the given top line exactly as the editor renders it at a
+// device pixel ratio (scale), without the caret.
+QImage renderPage(const doc::TextGrid &grid, int topLine, render::DisplayMode mode, double scale = 1.0);
 
 } // namespace app

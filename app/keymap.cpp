@@ -6,27 +6,18 @@ namespace app {
 
 int virtualKey(int qtKey)
 {
-    if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
+    // Only the keys the editor's key-down handler acts on; Backspace, Enter and
+    // the characters arrive as key presses.
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
         return qtKey;
     switch (qtKey) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: return 9;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
     case Qt::Key_Alt: return doc::vk::Alt;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
     case Qt::Key_End: return doc::vk::End;
     case Qt::Key_Home: return doc::vk::Home;
     case Qt::Key_Left: return doc::vk::Left;
     case Qt::Key_Up: return doc::vk::Up;
     case Qt::Key_Right: return doc::vk::Right;
     case Qt::Key_Down: return doc::vk::Down;
-    case Qt::Key_Insert: return 45;
     case Qt::Key_Delete: return doc::vk::Delete;
     default: return 0;
     }

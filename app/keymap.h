@@ -9,7 +9,8 @@
 
 namespace app {
 
-// Returns the virtual key code of a Qt key (letters keep their upper-case code), 0 if unknown.
+// Returns the virtual key code of a Qt key the editor acts on (letters keep their
+// upper-case code), 0 for any other key.
 int virtualKey(int qtKey);
 // Returns the held Shift, Ctrl and Alt of an event.
 doc::Modifiers modifiersOf(Qt::KeyboardModifiers mods);

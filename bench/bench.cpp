@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -110,8 +111,16 @@ QByteArray denseFile()
 }
 
 struct Figures {
-    double keystroke = 0, keystrokeFull = 0, caret = 0, page = 0, open = 0;
+    double keystroke = 0, keystrokeFull = 0, caret = 0, page = 0, open = 0, scroll = 0;
 };
+
+// Times scrolling by one line, turn by turn down and up so that the page
+// stays where it is; scrollOne(down) does one line and its paint.
+double measureScroll(const std::function<void(bool down)> &scrollOne)
+{
+    bool down = false;
+    return medianMicros(300, [&] { down = !down; }, [&] { scrollOne(down); paintNow(); });
+}
 
 // Times typing into the middle of the cursor line of target and moving the
 // caret along it; `full` is the widget a forced full repaint redraws.
@@ -151,6 +160,12 @@ Figures measureOurs(const QString &densePath, const QString &linkedPath)
     paintNow();
     measureKeys(&form, form.helpbox(), f);
     f.page = medianMicros(200, [] {}, [&] { form.pageView().repaintPage(); paintNow(); });
+    const QPoint middle = form.helpbox()->mapToGlobal(QPoint(400, 400));
+    f.scroll = measureScroll([&](bool down) {
+        QWheelEvent e(QPointF(400, 400), QPointF(middle), {}, {0, down ? -120 : 120}, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(form.helpbox(), &e);
+    });
     f.open = medianMicros(40, [] {}, [&] { form.openFile(linkedPath); paintNow(); });
     if (paints.count < 1000)
         std::printf("warning: the editor painted only %d times\n", paints.count);
@@ -180,10 +195,30 @@ Figures measurePeer(const QString &densePath, const QString &linkedPath,
     paintNow();
     measureKeys(&edit, edit.viewport(), f);
     f.page = medianMicros(200, [] {}, [&] { edit.viewport()->update(); paintNow(); });
+    f.scroll = measureScroll([&](bool down) {
+        QScrollBar *bar = edit.verticalScrollBar();
+        bar->setValue(bar->value() + (down ? 1 : -1));
+    });
     f.open = medianMicros(40, [] {}, [&] { load(linkedPath); paintNow(); });
     if (paints.count < 1000)
         std::printf("warning: the peer painted only %d times\n", paints.count);
     return f;
+}
+
+// Runs this program again on a screen of pixel ratio 2 and returns its full
+// page figure in microseconds, or -1 when it could not run.
+double pageAtRatio2()
+{
+    QProcess proc;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    proc.setProcessEnvironment(env);
+    proc.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--page-figure")});
+    if (!proc.waitForFinished(120000))
+        return -1;
+    bool ok = false;
+    const double micros = proc.readAllStandardOutput().trimmed().toDouble(&ok);
+    return ok ? micros : -1;
 }
 
 struct Process {
@@ -260,6 +295,10 @@ int main(int argc, char **argv)
     const QStringList args = QCoreApplication::arguments();
     if (args.size() == 4 && args[1] == QLatin1String("--loop"))
         return loopOurs(args[2], args[3].toInt(), densePath, linkedPath);
+    if (args.size() == 2 && args[1] == QLatin1String("--page-figure")) {
+        std::printf("%.1f\n", measureOurs(densePath, linkedPath).page);
+        return 0;
+    }
 
     const Figures ours = measureOurs(densePath, linkedPath);
     // Without wrapping the peer shows the same 120-character lines one per row,
@@ -268,6 +307,7 @@ int main(int argc, char **argv)
     // those figures are printed too.
     const Figures peer = measurePeer(densePath, linkedPath, QPlainTextEdit::NoWrap);
     const Figures wrapped = measurePeer(densePath, linkedPath, QPlainTextEdit::WidgetWidth);
+    const double page2 = pageAtRatio2();
     const QString binDir = QCoreApplication::applicationDirPath();
     const auto [editor, bare] = measureStartup(binDir + QStringLiteral("/bench_startup"),
                                                binDir + QStringLiteral("/bench_bare"), 15);
@@ -288,6 +328,11 @@ int main(int argc, char **argv)
         ours.page <= 1000 && peer.page >= 2.5 * ours.page);
     row("open 1000x120, 50 links, paint", ours.open, peer.open, "us", "<= 5000 us, faster than peer",
         ours.open <= 5000 && peer.open > ours.open);
+    row("scroll one line (wheel)", ours.scroll, peer.scroll, "us", "<= 150 us, faster than peer",
+        ours.scroll <= 150 && peer.scroll > ours.scroll);
+    // Against our own page at ratio 1: four times the pixels.
+    row("full page at ratio 2; ours at 1", page2, ours.page, "us", "<= 4x ratio 1",
+        page2 > 0 && page2 <= 4 * ours.page);
     row("peer wrapping: key + viewport", ours.keystroke, wrapped.keystrokeFull, "us",
         "(information)", true);
     row("peer wrapping: full page repaint", ours.page, wrapped.page, "us", "(information)", true);

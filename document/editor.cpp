@@ -2,6 +2,8 @@
 
 #include "base/checked.h"
 
+#include <QScopedValueRollback>
+
 #include <array>
 #include <string_view>
 
@@ -21,15 +23,15 @@ Editor::Editor(TextGrid &grid, EditorView &view) : grid_(grid), view_(view) {}
 
 void Editor::resetEditor()
 {
-    view_.resetBox();
-    s_.sourceMode = 0;
+    s_.sourceMode = render::DisplayMode::Rendered;
     s_.topLine = 1;
     s_.cursorLine = 1;
     s_.cursorColumn = 1;
     view_.forgetCaret();
     s_.hoverTarget = 0;
     view_.setBarMaximum(kBarMaximum);
-    view_.setBarPosition(0);
+    // Every caller renders the cleared page afterwards.
+    moveBarThenRender(0);
     grid_.clearGrid();
     view_.clearLinkTable();
 }
@@ -38,7 +40,16 @@ void Editor::pageBarChange(int position)
 {
     s_.topLine = base::toInt16(position + 1);
     clampCursor();
-    view_.repaintPage();
+    if (!commandRenders_)
+        view_.repaintPage();
+}
+
+// The bar's change handler runs inside the setter; a command that renders the
+// page once it is done leaves the render to itself, so the page renders once.
+void Editor::moveBarThenRender(int position)
+{
+    const QScopedValueRollback<bool> inCommand(commandRenders_, true);
+    view_.setBarPosition(position);
 }
 
 void Editor::limitColumn()
@@ -63,7 +74,7 @@ void Editor::scrollUpOne()
         return;
     view_.eraseCaret();
     s_.topLine -= 1;
-    view_.setBarPosition(s_.topLine - 1);
+    moveBarThenRender(s_.topLine - 1);
     clampCursor();
     view_.repaintPage();
 }
@@ -72,22 +83,18 @@ void Editor::scrollDownOne()
 {
     // The test is on the caret, not the page: the caret rides on the first row,
     // so the page never passes line 969 this way.
-    if (s_.cursorLine >= 969)
+    if (s_.cursorLine >= kScrollDownLimit)
         return;
     view_.eraseCaret();
     s_.topLine += 1;
-    view_.setBarPosition(s_.topLine - 1);
+    moveBarThenRender(s_.topLine - 1);
     clampCursor();
     view_.repaintPage();
 }
 
 void Editor::formMouseWheel(int delta, QPoint mouse, QPoint frameTopLeft)
 {
-    const int x0 = frameTopLeft.x() + kHelpboxLeft;
-    const int y0 = frameTopLeft.y() + kHelpboxTop;
-    const bool inside = x0 + 10 < mouse.x() && mouse.x() < x0 + kHelpboxSize - 10
-        && y0 + 10 < mouse.y() && mouse.y() < y0 + kHelpboxSize - 10;
-    if (!inside)
+    if (!insideWheelRect(mouse, frameTopLeft + QPoint(kHelpboxLeft, kHelpboxTop)))
         return;
     if (delta < 0)
         scrollDownOne();
@@ -100,16 +107,13 @@ void Editor::speedButton1Click()
     s_.topLine = 1;
     s_.cursorLine = 1;
     s_.cursorColumn = 1;
-    view_.setBarPosition(0);
+    moveBarThenRender(0);
     view_.repaintPage();
 }
 
 int Editor::lineAtY(int y) const
 {
-    int line = s_.topLine + (y - kPageTop) / kRowHeight; // C++ division truncates toward zero
-    if (line > s_.topLine + kRows - 1)
-        line = s_.topLine + kRows - 1;
-    return line;
+    return doc::lineAtY(y, s_.topLine);
 }
 
 void Editor::placeCaret(int x, int y)
@@ -146,7 +150,7 @@ void Editor::jumpToLine(int line)
     s_.topLine = line;
     s_.cursorLine = line;
     s_.cursorColumn = 1;
-    view_.setBarPosition(s_.topLine - 1);
+    moveBarThenRender(s_.topLine - 1);
     // The bar did not move when it already stood at its maximum: keep the page
     // from reaching past the last line by hand.
     const int lastTop = view_.barMaximum() + 1;
@@ -237,14 +241,14 @@ void Editor::pageDownForCaret()
     // The caret has left the bottom row: scroll by one. The bar stops at its
     // maximum, so line 1000 shows with the bar still at 968.
     s_.topLine += 1;
-    view_.setBarPosition(s_.topLine - 1);
+    moveBarThenRender(s_.topLine - 1);
     view_.repaintPage();
 }
 
 void Editor::pageUpForCaret()
 {
     s_.topLine -= 1;
-    view_.setBarPosition(s_.topLine - 1);
+    moveBarThenRender(s_.topLine - 1);
     view_.repaintPage();
 }
 
@@ -364,17 +368,14 @@ bool Editor::typeChar(uint8_t ch)
     return true;
 }
 
-} // namespace doc
-
-namespace doc {
-
 int Editor::replaceDocument(const QList<QByteArray> &lines)
 {
     grid_.loadLines(lines);
     s_.topLine = 1;
     s_.cursorColumn = 1;
     s_.cursorLine = 1;
-    view_.setBarPosition(0);
+    // The caller renders the new document.
+    moveBarThenRender(0);
     return int(lines.size());
 }
 

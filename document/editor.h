@@ -5,7 +5,9 @@
 // the screen, the scroll bar and the link table only through EditorView, so
 // they run the same against the real window and against a test double.
 
+#include "document/pagegeometry.h"
 #include "document/textgrid.h"
+#include "render/markup.h"
 
 #include <QList>
 #include <QPoint>
@@ -18,7 +20,7 @@ struct EditorState {
     int cursorLine = 1;    // 1..1000, the caret's document line
     int cursorColumn = 1;  // 1..121, the caret stands before this column
     int topLine = 1;       // 1..970, the line in the page's first row
-    int sourceMode = 0;    // 1 shows raw characters instead of applying the markup
+    render::DisplayMode sourceMode = render::DisplayMode::Rendered; // Source shows raw characters
     int altCycleIndex = 0; // 0, or the position in an accent string of the last letter placed
     int hoverTarget = 0;   // 0, or the line a click on the page would jump to
 };
@@ -35,12 +37,11 @@ constexpr int Alt = 18, End = 35, Home = 36, Left = 37, Up = 38, Right = 39, Dow
               Delete = 46, E = 69, I = 73, O = 79, X = 88, Y = 89, Z = 90;
 }
 
-// Page geometry shared by the commands and the view.
-constexpr int kRows = 31;
-constexpr int kRowHeight = 25;
-constexpr int kPageTop = 5;
+// The scroll bar's maximum after the reset, and where the page lies in the window.
 constexpr int kBarMaximum = 968;
-constexpr int kHelpboxLeft = 8, kHelpboxTop = 48, kHelpboxSize = 800;
+constexpr int kHelpboxLeft = 8, kHelpboxTop = 48, kHelpboxSize = kPageSize;
+// The wheel and the scroll commands move the page down only while the caret is above this line.
+constexpr int kScrollDownLimit = kLines - kRows;
 
 // What the commands need from the window: repaints, measuring, the scroll bar
 // and the link table's reset.
@@ -57,8 +58,6 @@ public:
     virtual void drawCaret() = 0;
     // Forgets the caret without restoring the page under it (editor reset).
     virtual void forgetCaret() = 0;
-    // Closes any open box of the drawing walk (editor reset).
-    virtual void resetBox() = 0;
     // Returns the x at which column starts on line, in the current display mode.
     virtual int columnX(int column, int line) = 0;
     // Sets the scroll bar's maximum; may run pageBarChange at once.
@@ -130,6 +129,7 @@ private:
     void enter();
     bool typeChar(uint8_t ch);
 
+    void moveBarThenRender(int position);
     void pageDownForCaret();
     void pageUpForCaret();
     void limitColumn();
@@ -141,6 +141,8 @@ private:
     // only that cell, and start afresh when the caret has moved away from it.
     int cycleLine_ = 0;
     int cycleColumn_ = 0;
+    // Set while a command that renders the page itself moves the bar.
+    bool commandRenders_ = false;
 };
 
 } // namespace doc

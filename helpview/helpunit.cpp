@@ -4,7 +4,6 @@
 #include "base/errorreport.h"
 #include "helpview/helptext.h"
 #include "render/colors.h"
-#include "render/glyphs.h"
 #include "render/pageview.h"
 
 #include <QKeyEvent>
@@ -12,21 +11,13 @@
 #include <QPainter>
 #include <QWheelEvent>
 
-#include <algorithm>
 
 namespace helpview {
 
 namespace {
 constexpr int kClientWidth = 854;
 constexpr int kClientHeight = 822;
-constexpr int kSurfaceLeft = 8, kSurfaceTop = 8, kSurfaceSize = 800;
-constexpr int kRows = 31;
-constexpr int kRowHeight = 25;
-constexpr int kPageTop = 5;
-// The bottom strip starts below the last row: 5 + 31 * 25.
-constexpr int kPageBottom = kPageTop + kRows * kRowHeight;
-// The wheel acts only this far inside the surface's rectangle.
-constexpr int kWheelMargin = 10;
+constexpr int kSurfaceLeft = 8, kSurfaceTop = 8;
 constexpr int kEscape = 27;
 constexpr uint32_t kFrameDark = 0x808000;
 constexpr uint32_t kFrameLight = 0xA0A000;
@@ -35,27 +26,25 @@ constexpr uint32_t kFrameLight = 0xA0A000;
 Thelpform::Thelpform(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      pointerGlyph_(render::createPointerGlyph()),
-      markerGlyph_(render::createMarkerGlyph()),
-      machine_(pointerGlyph_, markerGlyph_),
-      surface_(kSurfaceSize, kSurfaceSize, QImage::Format_RGB32)
+      // Each row clears its own band before its line is drawn.
+      page_([](int index) { return helpText().value(index); }, render::RowClearing::EachRow)
 {
     setObjectName(QStringLiteral("helpform"));
     setWindowTitle(QStringLiteral("help"));
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);
-    surface_.fill(render::bgr(render::kPageColor));
     buildControls();
-    renderSurface();
+    page_.createSurface(paintBox1_->devicePixelRatioF());
+    drawHelpRows();
 }
 
 void Thelpform::buildControls()
 {
     paintBox1_ = new render::PaintSurface(
-        QStringLiteral("PaintBox1"), this, [this](QPainter &p, const QRect &) { PaintBox1Paint(p); },
+        QStringLiteral("PaintBox1"), this, [this](QPainter &p, const QRect &dirty) { PaintBox1Paint(p, dirty); },
         [this](int x, int y) { PaintBox1MouseMove(x, y); },
         [this](int x, int y) { PaintBox1MouseDown(x, y); });
-    paintBox1_->setGeometry(kSurfaceLeft, kSurfaceTop, kSurfaceSize, kSurfaceSize);
+    paintBox1_->setGeometry(kSurfaceLeft, kSurfaceTop, doc::kPageSize, doc::kPageSize);
 
     scrollBar1_ = new QScrollBar(Qt::Vertical, this);
     scrollBar1_->setObjectName(QStringLiteral("ScrollBar1"));
@@ -77,7 +66,7 @@ void Thelpform::showHelp(QWidget *mainWindow)
     if (!helpLinksBuilt_)
         buildHelpLinks();
     const int lines = int(helpText().size());
-    scrollBar1_->setMaximum(lines > kRows - 1 ? lines - kRows : 0);
+    scrollBar1_->setMaximum(lines > doc::kRows - 1 ? lines - doc::kRows : 0);
     // move() places a window by its outer frame, as the main window's frame corner is given.
     move(mainWindow->frameGeometry().topLeft() + QPoint(10, 10));
     scrollBar1_->setValue(0);
@@ -93,8 +82,8 @@ void Thelpform::buildHelpLinks()
     src.lastLine = int(text.size()) - 1;
     src.lineText = [&text](int line) { return text.at(line); };
     src.columnX = [this](int column, int line) { return measureHelpPrefix(column, line); };
-    src.pointerWidth = pointerGlyph_.width();
-    src.markerWidth = markerGlyph_.width();
+    src.pointerWidth = page_.pointerGlyph().width();
+    src.markerWidth = page_.markerGlyph().width();
     // The viewer only needs the positions: no check, no message, no count kept.
     helpLinkTable_.scan(src);
     helpLinksBuilt_ = true;
@@ -103,69 +92,50 @@ void Thelpform::buildHelpLinks()
 
 int Thelpform::measureHelpPrefix(int column, int index)
 {
-    const QByteArray line = helpText().value(base::toUInt16(index));
-    return base::toInt16(machine_.columnX(column, line, render::DisplayMode::Rendered));
+    return base::toInt16(page_.columnX(column, base::toUInt16(index), render::DisplayMode::Rendered));
 }
 
 void Thelpform::drawHelpRow(int index)
 {
-    const int rowTop = base::toInt16(index - helpTopIndex_) * kRowHeight + kPageTop;
-    QPainter p(&surface_);
-    p.fillRect(0, rowTop, surface_.width(), kRowHeight, render::bgr(render::kPageColor));
-    const QList<QByteArray> &text = helpText();
-    if (index >= text.size() || text.at(index).isEmpty())
-        return;
-    machine_.drawLine(p, text.at(index), rowTop, render::DisplayMode::Rendered);
+    page_.renderRow(index, helpTopIndex_, render::DisplayMode::Rendered);
 }
 
 void Thelpform::drawHelpRows()
 {
-    for (int index = helpTopIndex_; index <= helpTopIndex_ + kRows - 1; ++index)
-        drawHelpRow(index);
+    page_.renderPage(helpTopIndex_, render::DisplayMode::Rendered);
 }
 
 int Thelpform::helpRowAtY(int y) const
 {
-    // Division truncates toward zero, so y 0 to 4 still belongs to the first row.
-    return std::min(helpTopIndex_ + (y - kPageTop) / kRowHeight, helpTopIndex_ + kRows - 1);
+    return doc::lineAtY(y, helpTopIndex_);
 }
 
 // ---- handlers ---------------------------------------------------------------
 
-void Thelpform::renderSurface()
-{
-    {
-        QPainter img(&surface_);
-        const QColor page = render::bgr(render::kPageColor);
-        img.fillRect(0, 0, surface_.width(), kPageTop, page);
-        img.fillRect(0, kPageBottom, surface_.width(), surface_.height() - kPageBottom, page);
-    }
-    drawHelpRows();
-}
-
-void Thelpform::PaintBox1Paint(QPainter &p)
+void Thelpform::PaintBox1Paint(QPainter &p, const QRect &dirty)
 {
     // The surface image already holds the strips and the rows of the current
-    // position: a paint only copies it, as uncovering the window changes nothing.
-    p.drawImage(0, 0, surface_);
+    // position: a paint only copies it, as uncovering the window changes
+    // nothing, unless the window now lies on a screen of another pixel ratio.
+    const double ratio = paintBox1_->devicePixelRatioF();
+    if (ratio != page_.deviceRatio()) {
+        page_.createSurface(ratio);
+        drawHelpRows();
+    }
+    render::paintDevicePixels(p, page_.image(), ratio, dirty);
 }
 
 void Thelpform::ScrollBar1Change()
 {
     helpTopIndex_ = base::toUInt16(scrollBar1_->value());
-    renderSurface();
+    drawHelpRows();
     paintBox1_->update();
 }
 
 void Thelpform::FormMouseWheel(int delta, QPoint globalPos)
 {
     // The rectangle starts at the outer frame corner, not the client area's.
-    const QPoint corner = frameGeometry().topLeft() + paintBox1_->pos();
-    const bool inside = corner.x() + kWheelMargin < globalPos.x()
-        && globalPos.x() < corner.x() + paintBox1_->width() - kWheelMargin
-        && corner.y() + kWheelMargin < globalPos.y()
-        && globalPos.y() < corner.y() + paintBox1_->height() - kWheelMargin;
-    if (!inside)
+    if (!doc::insideWheelRect(globalPos, frameGeometry().topLeft() + paintBox1_->pos()))
         return;
     const int position = scrollBar1_->value();
     if (delta < 0 && position < scrollBar1_->maximum())
@@ -176,8 +146,8 @@ void Thelpform::FormMouseWheel(int delta, QPoint globalPos)
 
 void Thelpform::PaintBox1MouseMove(int x, int y)
 {
-    const int target = helpLinkTable_.hoverValue(helpRowAtY(y), x, pointerGlyph_.width(),
-                                                 markerGlyph_.width());
+    const int target = helpLinkTable_.hoverValue(helpRowAtY(y), x, page_.pointerGlyph().width(),
+                                                 page_.markerGlyph().width());
     if (target == helpHoverTarget_)
         return;
     paintBox1_->setCursor(target != 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);

@@ -1,11 +1,11 @@
 #pragma once
 // The help viewer: a modal window that shows the built-in help text, rendered
 // by the editor's markup rules, with working links, a scroll bar and the wheel.
-// It keeps its own style machine, glyphs, link table and scroll position and
-// shares nothing with the editor.
+// It keeps its own page renderer (with its style machine and glyphs), link
+// table and scroll position and shares nothing with the editor.
 
 #include "links/linktable.h"
-#include "render/stylemachine.h"
+#include "render/pagerenderer.h"
 #include "render/surface.h"
 
 #include <QDialog>
@@ -30,14 +30,14 @@ public:
     int measureHelpPrefix(int column, int index);
     // Clears the row of help line index and draws the line into it.
     void drawHelpRow(int index);
-    // Draws all 31 visible rows into the surface image.
+    // Draws the background strips and all 31 visible rows into the surface image.
     void drawHelpRows();
     // Returns the help line index under y (surface coordinates), at most the last visible row's.
     int helpRowAtY(int y) const;
 
     // Event handlers; the events run each through the error report.
-    // Copies the surface image (strips and rows of the current position) onto p.
-    void PaintBox1Paint(QPainter &p);
+    // Copies the dirty part of the surface image (strips and rows of the current position) onto p.
+    void PaintBox1Paint(QPainter &p, const QRect &dirty);
     // Takes the bar's position as the top line and redraws the rows.
     void ScrollBar1Change();
     // Moves the bar one step for a wheel turn (screen position) over the surface.
@@ -54,8 +54,8 @@ public:
     // Returns the controls, for inspection.
     QWidget *paintBox1() const { return paintBox1_; }
     QScrollBar *scrollBar1() const { return scrollBar1_; }
-    // Returns the image the rows are drawn into.
-    const QImage &surface() const { return surface_; }
+    // Returns the image the rows are drawn into, in device pixels.
+    const QImage &surface() const { return page_.image(); }
     // Returns the viewer's link table.
     const links::LinkTable &helpLinkTable() const { return helpLinkTable_; }
     // Returns the index of the line in the first row.
@@ -75,14 +75,9 @@ protected:
 
 private:
     void buildControls();
-    // Draws the background strips and the rows of the current position into the surface image.
-    void renderSurface();
 
-    QImage pointerGlyph_;
-    QImage markerGlyph_;
-    render::StyleMachine machine_;
+    render::PageRenderer page_;
     links::LinkTable helpLinkTable_;
-    QImage surface_;
     uint16_t helpTopIndex_ = 0;
     int16_t helpHoverTarget_ = 0;
     bool helpLinksBuilt_ = false;

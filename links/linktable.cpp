@@ -1,15 +1,9 @@
 #include "links/linktable.h"
 
 #include "base/checked.h"
+#include "render/markup.h"
 
 namespace links {
-
-namespace {
-
-// The scanner's three states; they restart at Outside on every line.
-enum class ScanState { Outside, AfterBackslash, InName };
-
-} // namespace
 
 void LinkTable::clearLinkTable()
 {
@@ -74,40 +68,23 @@ ScanOutcome LinkTable::takeName(bool pointer, const QByteArray &name, int column
 
 int LinkTable::scan(const ScanSource &src)
 {
+    using render::TokenKind;
     int count = 0;
     for (int line = src.firstLine; line <= src.lastLine; ++line) {
         const QByteArray text = src.lineText(line);
-        ScanState state = ScanState::Outside;
+        // Every line starts outside a name; a name still open at its end is dropped.
+        render::MarkupReader reader(render::DisplayMode::Rendered, render::NameRule::LinkScan);
         bool pointer = false;
         QByteArray name;
         for (int c = 1; c <= text.size(); ++c) {
-            const char ch = text[c - 1];
-            switch (state) {
-            case ScanState::Outside:
-                if (ch == '\\')
-                    state = ScanState::AfterBackslash;
-                break;
-            case ScanState::AfterBackslash:
-                if (ch == '#' || ch == '@') {
-                    pointer = (ch == '@');
-                    name.clear();
-                    state = ScanState::InName;
-                } else {
-                    // "\\" is an escaped backslash, not the start of a new escape.
-                    state = ScanState::Outside;
-                }
-                break;
-            case ScanState::InName:
-                if (ch == ';') {
-                    registerName(pointer, name, c, line, src, count);
-                    state = ScanState::Outside;
-                } else if (ch == '\\') {
-                    // The backslash only ends the broken name; it starts nothing.
-                    state = ScanState::Outside;
-                } else {
-                    name.append(ch);
-                }
-                break;
+            const render::Token t = reader.next(uint8_t(text[c - 1]));
+            if (t.kind == TokenKind::Code && (t.byte == '@' || t.byte == '#')) {
+                pointer = t.byte == '@';
+                name.clear();
+            } else if (t.kind == TokenKind::NameByte) {
+                name.append(char(t.byte));
+            } else if (t.kind == TokenKind::NameEnd) {
+                registerName(pointer, name, c, line, src, count);
             }
         }
     }

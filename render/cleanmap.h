@@ -23,6 +23,8 @@ public:
     void markClean(int top, int bottom);
     // Records that pixels of r may no longer hold the page colour.
     void markDirty(const QRect &r);
+    // Records that row `to` now holds what row `from` holds.
+    void copyRow(int from, int to) { dirtyRight_[size_t(to)] = dirtyRight_[size_t(from)]; }
     // Forgets everything: any pixel may hold anything.
     void markAllDirty();
     // Returns whether every pixel of r inside the map holds the page colour.

@@ -146,15 +146,22 @@ int pixelSizeForCell(const QString &family, int cellHeight, bool bold, bool ital
 
 } // namespace
 
-FontFace &fontFace(const QString &family, int cellHeight, bool bold, bool italic)
+FontFace &fontFace(const QString &family, int cellHeight, bool bold, bool italic, double ratio)
 {
-    using Key = std::tuple<QString, int, bool, bool>;
+    using Key = std::tuple<QString, int, bool, bool, double>;
     static std::map<Key, std::unique_ptr<FontFace>> faces;
-    const Key key{family, cellHeight, bold, italic};
+    const Key key{family, cellHeight, bold, italic, ratio};
     auto it = faces.find(key);
     if (it == faces.end()) {
         QFont f = baseFont(family, bold, italic);
-        f.setPixelSize(pixelSizeForCell(family, cellHeight, bold, italic));
+        if (ratio == 1.0) {
+            f.setPixelSize(pixelSizeForCell(family, cellHeight, bold, italic));
+        } else {
+            // The device face is the page's face at the scaled pixel size, so
+            // text keeps its proportions; the layout keeps the page face's widths.
+            const int size = fontFace(family, cellHeight, bold, italic).font.pixelSize();
+            f.setPixelSize(std::max(1, int(std::lround(size * ratio))));
+        }
         it = faces.emplace(key, std::make_unique<FontFace>(f)).first;
     }
     return *it->second;

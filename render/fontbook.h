@@ -60,8 +60,9 @@ private:
     QRawFont raw_;
 };
 
-// Returns the face for a family name ("arial", "courier new"), a cell height and a style.
-FontFace &fontFace(const QString &family, int cellHeight, bool bold, bool italic);
+// Returns the face for a family name ("arial", "courier new"), a cell height and a
+// style; at a device pixel ratio above 1, that face's font at the scaled pixel size.
+FontFace &fontFace(const QString &family, int cellHeight, bool bold, bool italic, double ratio = 1.0);
 
 // Returns a font whose characters are `height` pixels high without internal leading.
 QFont captionFont(const QString &family, int height, bool bold);

@@ -1,14 +1,15 @@
 #include "render/glyphs.h"
 
 #include "render/colors.h"
+#include "render/devicepixels.h"
 
 namespace render {
 
 namespace {
 
-QImage whiteGlyph()
+QImage whiteGlyph(double ratio)
 {
-    QImage img(kGlyphWidth, kGlyphHeight, QImage::Format_ARGB32);
+    QImage img(toDevice(kGlyphWidth, ratio), toDevice(kGlyphHeight, ratio), QImage::Format_ARGB32);
     img.fill(bgr(kWhite));
     return img;
 }
@@ -29,28 +30,32 @@ QImage withWhiteLeftOut(QImage img)
 
 } // namespace
 
-QImage createPointerGlyph()
+QImage createPointerGlyph(double ratio)
 {
-    QImage img = whiteGlyph();
+    QImage img = whiteGlyph(ratio);
     {
         QPainter p(&img);
+        const auto line = [&](int x1, int x2, int y) {
+            p.fillRect(toDevice(hvLineRect(x1, y, x2, y), ratio), bgr(kBlue));
+        };
         for (int r = 5; r <= 12; ++r)
-            hvLine(p, kBlue, 5, r, 15, r);
+            line(5, 15, r);
         for (int j = 0; j <= 7; ++j)
-            hvLine(p, kBlue, j + 2, j + 13, 18 - j, j + 13);
+            line(j + 2, 18 - j, j + 13);
     }
     return withWhiteLeftOut(img);
 }
 
-QImage createMarkerGlyph()
+QImage createMarkerGlyph(double ratio)
 {
     // A filled ellipse in the rectangle (5, 8)-(15, 18), right and bottom edges
     // excluded: every pixel whose centre lies inside the 10 x 10 circle.
-    QImage img = whiteGlyph();
+    QImage img = whiteGlyph(ratio);
     const double cx = 10.0, cy = 13.0, r = 5.0;
-    for (int y = 8; y < 18; ++y) {
-        for (int x = 5; x < 15; ++x) {
-            const double dx = x + 0.5 - cx, dy = y + 0.5 - cy;
+    const QRect box = toDevice(QRect(5, 8, 10, 10), ratio);
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        for (int x = box.left(); x <= box.right(); ++x) {
+            const double dx = (x + 0.5) / ratio - cx, dy = (y + 0.5) / ratio - cy;
             if (dx * dx + dy * dy <= r * r)
                 img.setPixel(x, y, bgr(kBlue).rgb());
         }

@@ -2,30 +2,22 @@
 
 #include "base/checked.h"
 #include "render/colors.h"
-#include "render/glyphs.h"
+#include "render/devicepixels.h"
 
-#include <algorithm>
-#include <cstring>
-#include <vector>
+#include <QTransform>
 
 namespace render {
 
 PageView::PageView(const doc::TextGrid &grid, const doc::EditorState &state)
     : grid_(grid),
       state_(state),
-      pointerGlyph_(createPointerGlyph()),
-      markerGlyph_(createMarkerGlyph()),
-      machine_(pointerGlyph_, markerGlyph_)
+      renderer_([&grid](int line) { return grid.getLine(line); }, RowClearing::WholePage)
 {
-    machine_.setCleanMap(&clean_);
 }
 
-void PageView::createPageBitmap()
+void PageView::createPageBitmap(double ratio)
 {
-    page_ = QImage(doc::kHelpboxSize, doc::kHelpboxSize, QImage::Format_RGB32);
-    // Nothing is known of the new image: clearing fills every row.
-    clean_ = CleanMap(page_.height());
-    clearRows(0, page_.height() - 1);
+    renderer_.createSurface(ratio);
 }
 
 void PageView::setScreen(std::function<void(const QRect &)> update)
@@ -33,20 +25,16 @@ void PageView::setScreen(std::function<void(const QRect &)> update)
     screen_ = std::move(update);
 }
 
-DisplayMode PageView::mode() const
+RepaintStats &PageView::stats()
 {
-    return state_.sourceMode ? DisplayMode::Source : DisplayMode::Rendered;
-}
-
-int PageView::rowTop(int line) const
-{
-    const int diff = base::toInt16(line - state_.topLine);
-    return diff * doc::kRowHeight + doc::kPageTop;
+    static_cast<RenderStats &>(stats_) = renderer_.stats();
+    return stats_;
 }
 
 QRect PageView::rowRect() const
 {
-    return QRect(0, rowTop(state_.cursorLine), page_.width(), doc::kRowHeight);
+    const int top = base::toInt16(state_.cursorLine - state_.topLine) * doc::kRowHeight + doc::kPageTop;
+    return QRect(0, top, doc::kPageSize, doc::kRowHeight);
 }
 
 void PageView::toScreen(const QRect &r)
@@ -57,60 +45,16 @@ void PageView::toScreen(const QRect &r)
         screen_(r);
 }
 
-void PageView::clearRows(int top, int bottom)
-{
-    // Only what was drawn since the rows were last clear needs the page colour again.
-    // Each row is copied from one clear row: the library's copy is the fastest
-    // way to put the same pixels into memory.
-    static const std::vector<QRgb> clearRow(size_t(doc::kHelpboxSize), toRgb(kPageColor));
-    uchar *bits = page_.bits();
-    const int width = std::min(page_.width(), int(clearRow.size()));
-    for (int y = std::max(top, 0); y <= std::min(bottom, page_.height() - 1); ++y) {
-        const int right = std::min(clean_.dirtyRight(y), width);
-        if (right > 0)
-            std::memcpy(bits + qsizetype(y) * page_.bytesPerLine(), clearRow.data(),
-                        size_t(right) * sizeof(QRgb));
-    }
-    clean_.markClean(top, bottom);
-}
-
-void PageView::drawLine(int line)
-{
-    const int top = rowTop(line);
-    base::checkRange(top, 0, 65535);
-    QPainter p(&page_);
-    machine_.drawLine(p, grid_.getLine(line), top, mode());
-    ++stats_.linesDrawn;
-}
-
 int PageView::columnX(int column, int line)
 {
-    return machine_.columnX(column, grid_.getLine(line), mode());
+    return renderer_.columnX(column, line, state_.sourceMode);
 }
 
 void PageView::repaintPage()
 {
     caretShown_ = false;
-    // The page is cleared a few rows ahead of the drawing rather than all at
-    // once: a row band is still in the cache when its line is drawn. What a
-    // line draws reaches at most a few pixels past its own band, into pixels
-    // that are already clear, so the result is the same as clearing first.
-    int cleared = -1;
-    const auto clearTo = [&](int y) {
-        y = std::min(y, page_.height() - 1);
-        if (y > cleared) {
-            clearRows(cleared + 1, y);
-            cleared = y;
-        }
-    };
-    for (int line = state_.topLine; line <= state_.topLine + doc::kRows - 1; ++line) {
-        clearTo(rowTop(line) + 3 * doc::kRowHeight - 1);
-        if (grid_.lineLength(line) != 0)
-            drawLine(line);
-    }
-    clearTo(page_.height() - 1);
-    ++stats_.pageRenders;
-    toScreen(page_.rect());
+    renderer_.renderPage(state_.topLine, state_.sourceMode);
+    toScreen(QRect(0, 0, doc::kPageSize, doc::kPageSize));
     drawCaret();
 }
 
@@ -118,10 +62,7 @@ void PageView::repaintCursorRow()
 {
     caretShown_ = false;
     const QRect r = rowRect();
-    clearRows(r.top(), r.bottom());
-    if (grid_.lineLength(state_.cursorLine) != 0)
-        drawLine(state_.cursorLine);
-    ++stats_.rowRenders;
+    renderer_.renderRow(state_.cursorLine, state_.topLine, state_.sourceMode);
     toScreen(r);
     drawCaret();
 }
@@ -146,10 +87,15 @@ void PageView::drawCaret()
 
 void PageView::paintScreen(QPainter &p, const QRect &dirty) const
 {
-    p.drawImage(dirty.topLeft(), page_, dirty);
+    const double ratio = deviceRatio();
+    paintDevicePixels(p, pageBitmap(), ratio, dirty);
     if (caretShown_ && dirty.intersects(caretRect_)) {
-        // A 2-pixel red pen from (x, top) to (x, bottom - 1) covers exactly caretRect.
-        p.fillRect(caretRect_, bgr(kRed));
+        // A 2-pixel red pen from (x, top) to (x, bottom - 1) covers exactly caretRect,
+        // at the device's resolution the same rectangle times the ratio.
+        p.save();
+        p.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+        p.fillRect(toDevice(caretRect_, ratio), bgr(kRed));
+        p.restore();
     }
 }
 

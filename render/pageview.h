@@ -1,10 +1,10 @@
 #pragma once
-// The page view: renders the 31 visible lines into the off-screen page bitmap
-// and tells the screen which rectangles to copy from it; draws the caret on the
-// screen only. Also paints the frame around the page and the source-code box.
+// The page view: renders the 31 visible lines of the document into the
+// off-screen page bitmap and tells the screen which rectangles to copy from
+// it; draws the caret on the screen only. Also paints the frame around the page and the source-code box.
 
 #include "document/editor.h"
-#include "render/stylemachine.h"
+#include "render/pagerenderer.h"
 
 #include <QImage>
 #include <QRect>
@@ -12,12 +12,9 @@
 
 namespace render {
 
-// Counts of the work the view has done; tests read them to check that each
-// command repaints no more than it must.
-struct RepaintStats {
-    int pageRenders = 0;  // full renders of all rows
-    int rowRenders = 0;   // renders of the cursor row alone
-    int linesDrawn = 0;   // lines walked by the drawing variant
+// Counts of the work the view has done: the renders, and the rectangles
+// handed to the screen.
+struct RepaintStats : RenderStats {
     QRect lastDirty;      // the last rectangle handed to the screen
     int dirtyCount = 0;   // how many rectangles were handed to the screen
 };
@@ -26,8 +23,8 @@ class PageView {
 public:
     PageView(const doc::TextGrid &grid, const doc::EditorState &state);
 
-    // Creates the 800 x 800 page bitmap, 32 bits per pixel.
-    void createPageBitmap();
+    // Creates the page bitmap: 800 x 800 logical pixels at a device pixel ratio.
+    void createPageBitmap(double ratio = 1.0);
     // Sets the function that asks the screen to repaint a rectangle.
     void setScreen(std::function<void(const QRect &)> update);
 
@@ -43,39 +40,32 @@ public:
     void forgetCaret() { caretShown_ = false; }
     // Returns the x at which column starts on line, in the current display mode.
     int columnX(int column, int line);
-    // Renders one document line into its row of the page bitmap.
-    void drawLine(int line);
 
     // Paints the screen's dirty rectangle: the page bitmap, then the caret if shown.
     void paintScreen(QPainter &p, const QRect &dirty) const;
 
-    // Returns the page bitmap.
-    const QImage &pageBitmap() const { return page_; }
+    // Returns the page bitmap, in device pixels.
+    const QImage &pageBitmap() const { return renderer_.image(); }
+    // Returns the device pixel ratio the page is drawn at.
+    double deviceRatio() const { return renderer_.deviceRatio(); }
     // Returns the style machine that draws and measures for this page.
-    StyleMachine &machine() { return machine_; }
-    // Returns whether the caret is shown, and where it was last drawn.
+    StyleMachine &machine() { return renderer_.machine(); }
+    // Returns whether the caret is shown, and where it was last drawn (logical pixels).
     bool caretShown() const { return caretShown_; }
     QRect caretRect() const { return caretRect_; }
     // Returns the repaint counters.
-    RepaintStats &stats() { return stats_; }
+    RepaintStats &stats();
     // Returns the pointer and marker glyphs.
-    const QImage &pointerGlyph() const { return pointerGlyph_; }
-    const QImage &markerGlyph() const { return markerGlyph_; }
+    const QImage &pointerGlyph() const { return renderer_.pointerGlyph(); }
+    const QImage &markerGlyph() const { return renderer_.markerGlyph(); }
 
 private:
-    DisplayMode mode() const;
-    int rowTop(int line) const;
     QRect rowRect() const;
     void toScreen(const QRect &r);
-    void clearRows(int top, int bottom);
 
     const doc::TextGrid &grid_;
     const doc::EditorState &state_;
-    QImage pointerGlyph_;
-    QImage markerGlyph_;
-    StyleMachine machine_;
-    QImage page_;
-    CleanMap clean_;
+    PageRenderer renderer_;
     std::function<void(const QRect &)> screen_;
     bool caretShown_ = false;
     QRect caretRect_;

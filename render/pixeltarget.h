@@ -1,7 +1,4 @@
 #pragma once
-// What lies under a glyph's ink box before it is drawn.
-enum class Underlay { Unknown, Background };
-
 // Writing straight into an RGB32 image: solid fills and glyphs blended from
 // their coverage, with the same arithmetic as Qt's raster engine, so the
 // pixels are the same as the painter's and the painter's overhead is saved.
@@ -14,6 +11,9 @@ enum class Underlay { Unknown, Background };
 #include <cstdint>
 
 namespace render {
+
+// What lies under a glyph's ink box before it is drawn.
+enum class Underlay { Unknown, Background };
 
 class PixelTarget {
 public:

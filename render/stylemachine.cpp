@@ -3,6 +3,8 @@
 #include "base/checked.h"
 #include "base/cp1252.h"
 #include "render/colors.h"
+#include "render/devicepixels.h"
+#include "render/glyphs.h"
 
 #include <algorithm>
 
@@ -11,11 +13,6 @@ namespace render {
 namespace {
 const QString kArial = QStringLiteral("arial");
 const QString kCourier = QStringLiteral("courier new");
-
-uint8_t upperAscii(uint8_t c)
-{
-    return (c >= 'a' && c <= 'z') ? uint8_t(c - 32) : c;
-}
 
 int tabStop(int x)
 {
@@ -26,6 +23,14 @@ int tabStop(int x)
 StyleMachine::StyleMachine(const QImage &pointerGlyph, const QImage &markerGlyph)
     : pointerGlyph_(pointerGlyph), markerGlyph_(markerGlyph)
 {
+}
+
+void StyleMachine::setDeviceRatio(double ratio)
+{
+    ratio_ = ratio;
+    pointerDrawn_ = ratio == 1.0 ? QImage() : createPointerGlyph(ratio);
+    markerDrawn_ = ratio == 1.0 ? QImage() : createMarkerGlyph(ratio);
+    deviceFaceKey_ = -1;
 }
 
 FontFace &StyleMachine::face()
@@ -40,6 +45,19 @@ FontFace &StyleMachine::face()
     return *face_;
 }
 
+FontFace &StyleMachine::deviceFace()
+{
+    FontFace &logical = face();
+    if (ratio_ == 1.0)
+        return logical;
+    if (deviceFaceKey_ != faceKey_ || path_ == DrawPath::Plain) {
+        deviceFace_ = &fontFace(family_ == Family::Arial ? kArial : kCourier, fontHeight_, bold_,
+                                italic_, ratio_);
+        deviceFaceKey_ = faceKey_;
+    }
+    return *deviceFace_;
+}
+
 void StyleMachine::defaultStyle()
 {
     textBackground_.reset();
@@ -50,20 +68,20 @@ void StyleMachine::defaultStyle()
     fontHeight_ = 20;
 }
 
-void StyleMachine::resetBox()
-{
-    boxOpen_ = false;
-    boxStartX_ = 5;
-}
-
 int StyleMachine::advanceWidth(uint8_t ch)
 {
     const int w = face().textWidth(ch);
     return base::toUInt8(w * 11 / 10 + 1);
 }
 
+void StyleMachine::reach(const QRect &r)
+{
+    reach_ |= r;
+}
+
 void StyleMachine::fill(QPainter &p, const QRect &r, uint32_t color)
 {
+    reach(r);
     // A solid opaque rectangle comes out the same written directly; the
     // painter's fill costs more than the few pixels of a cell or box line.
     if (target_.isValid() && r.width() > 0 && r.height() > 0) {
@@ -77,23 +95,28 @@ void StyleMachine::fill(QPainter &p, const QRect &r, uint32_t color)
         walkClean_->markDirty(r);
 }
 
-void StyleMachine::boxLine(QPainter &p, int x1, int y1, int x2, int y2)
+void StyleMachine::boxLine(QPainter *p, int x1, int y1, int x2, int y2)
 {
     const QRect r = hvLineRect(x1, y1, x2, y2);
-    if (!r.isEmpty())
-        fill(p, r, kBoxColor);
+    if (p && !r.isEmpty())
+        fill(*p, toDevice(r, ratio_), kBoxColor);
 }
 
-void StyleMachine::drawLinkGlyph(QPainter &p, const QImage &glyph, int &x, int rowTop)
+void StyleMachine::drawLinkGlyph(QPainter *p, const QImage &glyph, const QImage &drawn, int &x,
+                                 int rowTop)
 {
-    p.drawImage(x, rowTop, glyph);
-    if (walkClean_)
-        walkClean_->markDirty(QRect(QPoint(x, rowTop), glyph.size()));
-    state_ = MachineState::Name;
+    if (p) {
+        const QImage &image = ratio_ == 1.0 ? glyph : drawn;
+        const QPoint at(toDevice(x, ratio_), toDevice(rowTop, ratio_));
+        p->drawImage(at, image);
+        reach(QRect(at, image.size()));
+        if (walkClean_)
+            walkClean_->markDirty(QRect(at, image.size()));
+    }
     x = base::toUInt16(x + glyph.width());
 }
 
-void StyleMachine::boxFrame(QPainter &p, BoxKind kind, int &x, int rowTop)
+void StyleMachine::boxFrame(QPainter *p, BoxKind kind, int &x, int rowTop)
 {
     const int y = rowTop;
     switch (kind) {
@@ -129,7 +152,8 @@ void StyleMachine::boxFrame(QPainter &p, BoxKind kind, int &x, int rowTop)
     }
 }
 
-// solidCell, when not empty, holds only the text background right now.
+// x and baseline are device pixels; solidCell, when not empty, holds only the
+// text background right now.
 void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int baseline,
                              const QRect &solidCell)
 {
@@ -140,6 +164,7 @@ void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int ba
         if (g.kind == GlyphInfo::Kind::Glyph && target_.isValid()) {
             const uint32_t background = textBackground_.value_or(kPageColor);
             const QRect ink = g.ink.translated(x, baseline);
+            reach(ink);
             const bool clean = walkClean_ && walkClean_->markDirtyWasClean(ink);
             const bool plain = (clean && background == kPageColor) || solidCell.contains(ink);
             target_.blendGlyph(g, x, baseline, toRgb(fontColor_), toRgb(background),
@@ -149,6 +174,7 @@ void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int ba
     }
     // Text drawn through the painter may reach anywhere (a fallback font's
     // glyph has no ink box here).
+    reachUnknown_ = true;
     if (walkClean_)
         walkClean_->markAllDirty();
     p.setPen(bgr(fontColor_));
@@ -156,24 +182,24 @@ void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int ba
     p.drawText(QPoint(x, baseline), QString(base::cp1252ToUnicode(ch)));
 }
 
-void StyleMachine::drawCharStep(QPainter &p, uint8_t ch, int &x, int rowTop)
+void StyleMachine::drawCharStep(QPainter &p, uint8_t ch, int &x, int rowTop, bool plain)
 {
     FontFace &f = face();
     const int top = rowTop + yOffset_;
     QRect cell;
     if (textBackground_) {
-        cell = QRect(x, top, f.textWidth(ch), f.cellHeight);
+        cell = toDevice(QRect(x, top, f.textWidth(ch), f.cellHeight), ratio_);
         fill(p, cell, *textBackground_);
     }
-    drawGlyph(p, f, ch, x, top + f.ascent, cell);
+    drawGlyph(p, deviceFace(), ch, toDevice(x, ratio_), toDevice(top + f.ascent, ratio_), cell);
     x = base::toUInt16(x + advanceWidth(ch));
-    if (state_ == MachineState::Plain)
-        boxFrame(p, BoxKind::Extend, x, rowTop);
+    if (plain)
+        boxFrame(&p, BoxKind::Extend, x, rowTop);
 }
 
-void StyleMachine::applyDrawCode(QPainter &p, uint8_t code, int &x, int rowTop)
+void StyleMachine::applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purpose purpose)
 {
-    switch (upperAscii(code)) {
+    switch (code) {
     case 'N':
         family_ = Family::Arial;
         fontColor_ = kBlack;
@@ -184,9 +210,13 @@ void StyleMachine::applyDrawCode(QPainter &p, uint8_t code, int &x, int rowTop)
         boxFrame(p, BoxKind::Reset, x, rowTop);
         break;
     case 'C': family_ = Family::Courier; break;
-    case 'F': bold_ = true; break;
+    case 'F':
+        bold_ = true;
+        italic_ = italic_ && purpose == Purpose::Draw;
+        break;
     case 'I':
         italic_ = true;
+        bold_ = bold_ && purpose == Purpose::Draw;
         fontColor_ = kBlue;
         break;
     case 'L': fontHeight_ = 25; yOffset_ = 0; break;
@@ -196,117 +226,56 @@ void StyleMachine::applyDrawCode(QPainter &p, uint8_t code, int &x, int rowTop)
     case 'M': textBackground_ = kGreyBackground; break;
     case 'T': x = tabStop(x); break;
     case '[': boxFrame(p, BoxKind::Toggle, x, rowTop); break;
-    case '@': drawLinkGlyph(p, pointerGlyph_, x, rowTop); break;
-    case '#': drawLinkGlyph(p, markerGlyph_, x, rowTop); break;
+    case '@': drawLinkGlyph(p, pointerGlyph_, pointerDrawn_, x, rowTop); break;
+    case '#': drawLinkGlyph(p, markerGlyph_, markerDrawn_, x, rowTop); break;
     default: break;
     }
 }
 
-int StyleMachine::applyMeasureCode(uint8_t code, int x)
+int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPainter *p, int rowTop)
 {
-    switch (upperAscii(code)) {
-    case 'N':
-        family_ = Family::Arial;
-        fontHeight_ = 20;
-        bold_ = italic_ = false;
-        return x;
-    case 'C': family_ = Family::Courier; return x;
-    case 'F': bold_ = true; italic_ = false; return x;
-    case 'I': italic_ = true; bold_ = false; return x;
-    case 'L':
-    case 'H': fontHeight_ = 25; return x;
-    case 'P':
-    case 'S': fontHeight_ = 15; return x;
-    case 'T': return tabStop(x);
-    case '[': return base::toUInt16(x + 10);
-    case '@':
-        state_ = MachineState::Name;
-        return base::toUInt16(x + pointerGlyph_.width());
-    case '#':
-        state_ = MachineState::Name;
-        return base::toUInt16(x + markerGlyph_.width());
-    default: return x;
+    const Purpose purpose = p ? Purpose::Draw : Purpose::Measure;
+    int x = kLeftMargin;
+    yOffset_ = 5;
+    boxFrame(p, BoxKind::Reset, x, rowTop);
+    defaultStyle();
+    MarkupReader reader(mode, NameRule::Page);
+    for (int c = 0; c < cells; ++c) {
+        const Token t = reader.next(uint8_t(text[c]));
+        if (t.kind == TokenKind::Code)
+            applyCode(t.byte, x, p, rowTop, purpose);
+        else if (t.kind == TokenKind::Text && p)
+            drawCharStep(*p, t.byte, x, rowTop, reader.state() == MachineState::Plain);
+        else if (t.kind == TokenKind::Text)
+            x = base::toUInt16(x + advanceWidth(t.byte));
+        // Measuring holds every intermediate x to the signed 16-bit range.
+        if (purpose == Purpose::Measure)
+            x = base::toInt16(x);
     }
-}
-
-void StyleMachine::drawByte(QPainter &p, uint8_t ch, int &x, int rowTop)
-{
-    switch (state_) {
-    case MachineState::Plain:
-        if (ch == '\\')
-            state_ = MachineState::Escape;
-        else
-            drawCharStep(p, ch, x, rowTop);
-        break;
-    case MachineState::Escape:
-        state_ = MachineState::Plain;
-        applyDrawCode(p, ch, x, rowTop);
-        break;
-    case MachineState::Name:
-        if (ch == ' ' || ch == ';')
-            state_ = MachineState::Plain;
-        else if (ch == '\\')
-            state_ = MachineState::Escape;
-        break;
-    case MachineState::Raw:
-        drawCharStep(p, ch, x, rowTop);
-        break;
-    }
+    return x;
 }
 
 void StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, DisplayMode mode)
 {
-    int x = 5;
-    yOffset_ = 5;
     rowTop = base::toUInt16(rowTop);
-    boxFrame(p, BoxKind::Reset, x, rowTop);
-    defaultStyle();
-    state_ = mode == DisplayMode::Source ? MachineState::Raw : MachineState::Plain;
     target_ = path_ == DrawPath::Fast ? PixelTarget::of(p) : PixelTarget();
     walkClean_ = target_.isValid() && clean_ && clean_->height() == target_.rect().height() ? clean_
                                                                                           : nullptr;
     if (clean_ && !walkClean_)
         clean_->markAllDirty();
-    for (char c : text)
-        drawByte(p, uint8_t(c), x, rowTop);
-    lastDrawX_ = x;
-}
-
-int StyleMachine::measureStep(int x, uint8_t ch)
-{
-    switch (state_) {
-    case MachineState::Plain:
-        if (ch == '\\') {
-            state_ = MachineState::Escape;
-            return x;
-        }
-        return base::toUInt16(x + advanceWidth(ch));
-    case MachineState::Escape:
-        state_ = MachineState::Plain;
-        return applyMeasureCode(ch, x);
-    case MachineState::Name:
-        if (ch == ' ' || ch == ';')
-            state_ = MachineState::Plain;
-        else if (ch == '\\')
-            state_ = MachineState::Escape;
-        return x;
-    case MachineState::Raw:
-        return base::toUInt16(x + advanceWidth(ch));
-    }
-    return x;
+    reach_ = QRect();
+    reachUnknown_ = false;
+    lastDrawX_ = walk(text, int(text.size()), mode, &p, rowTop);
 }
 
 int StyleMachine::columnX(int column, const QByteArray &text, DisplayMode mode)
 {
-    defaultStyle();
-    state_ = mode == DisplayMode::Source ? MachineState::Raw : MachineState::Plain;
-    if (text.isEmpty())
-        return 5;
+    if (text.isEmpty()) {
+        defaultStyle();
+        return kLeftMargin;
+    }
     base::checkRange(column, 1, text.size() + 1);
-    int x = 5;
-    for (int c = 1; c <= column - 1; ++c)
-        x = int(base::toInt16(measureStep(x, uint8_t(text[c - 1]))));
-    return x;
+    return walk(text, column - 1, mode, nullptr, 0);
 }
 
 } // namespace render

@@ -1,11 +1,17 @@
 #pragma once
 // The style machine: interprets the backslash markup of one line, byte by byte,
 // in two variants. The drawing variant renders the line into its row; the
-// measuring variant computes the x at which a column starts. Both share the
-// machine's state and its current style, as they share one drawing surface.
+// measuring variant computes the x at which a column starts. Both are one walk
+// over the line through the markup reader and one table of escape codes, and
+// share the machine's current style, as they share one drawing surface.
+//
+// The layout is in logical page pixels. The drawing walk paints at a device
+// pixel ratio: fonts at the scaled pixel size and every position, fill and
+// link glyph times the ratio, so a high-density screen gets sharp text.
 
-#include "render/fontbook.h"
 #include "render/cleanmap.h"
+#include "render/fontbook.h"
+#include "render/markup.h"
 #include "render/pixeltarget.h"
 
 #include <QByteArray>
@@ -16,12 +22,6 @@
 
 namespace render {
 
-// Whether markup is applied or every byte is shown as it is.
-enum class DisplayMode { Rendered, Source };
-
-// The walk's interpretation state.
-enum class MachineState : uint8_t { Plain = 0, Escape = 1, Name = 2, Raw = 3 };
-
 // How characters reach the surface: Fast blends cached glyph coverage and writes
 // fills straight into an RGB32 page, Plain draws each character with its own
 // text call and fills through the painter. Both give the same pixels.
@@ -30,24 +30,27 @@ enum class DrawPath { Fast, Plain };
 // What a box-frame call does.
 enum class BoxKind { Reset, Toggle, Extend };
 
+// The x at which every line's text starts, in logical pixels.
+constexpr int kLeftMargin = 5;
+
 class StyleMachine {
 public:
     // The glyphs are drawn for \@ and \#; their widths give the glyphs' advance.
     StyleMachine(const QImage &pointerGlyph, const QImage &markerGlyph);
 
-    // Draws the line's text into its row (top rowTop) on the painter's surface.
+    // Draws the line's text into its row (top rowTop, logical) on the painter's surface.
     void drawLine(QPainter &p, const QByteArray &text, int rowTop, DisplayMode mode);
     // Returns the x at which column (1..length+1) of text starts.
     int columnX(int column, const QByteArray &text, DisplayMode mode);
-    // Measures one byte from x, updating the machine state and style; returns the new x.
-    int measureStep(int x, uint8_t ch);
     // Returns the room one character takes in the current font: width * 11 div 10 + 1.
     int advanceWidth(uint8_t ch);
     // Sets the default style: arial 20, black, no style, no text background.
     void defaultStyle();
-    // Closes any box without drawing (editor reset): no box open, start x 5.
-    void resetBox();
 
+    // Sets the device pixel ratio the drawing walk paints at; 1 is the page's own pixels.
+    void setDeviceRatio(double ratio);
+    // Returns the device pixel ratio of the drawing walk.
+    double deviceRatio() const { return ratio_; }
     // Chooses how characters are drawn; the default is Fast.
     void setDrawPath(DrawPath path) { path_ = path; }
     // Returns how characters are drawn.
@@ -56,33 +59,39 @@ public:
     // the walks keep it up to date and skip fills that would change nothing.
     void setCleanMap(CleanMap *map) { clean_ = map; }
 
-    // Returns the machine's current state.
-    MachineState state() const { return state_; }
-    // Returns whether a box is open in the drawing walk.
-    bool boxOpen() const { return boxOpen_; }
-    // Returns the x up to which the open box's edges are drawn.
-    int boxStartX() const { return boxStartX_; }
     // Returns the x the last drawLine walk reached after its last cell (5 for an empty line).
     int lastDrawX() const { return lastDrawX_; }
+    // Returns whether every pixel the last drawLine may have touched lies in area (device pixels).
+    bool lastDrawWithin(const QRect &area) const
+    {
+        return !reachUnknown_ && (reach_.isEmpty() || area.contains(reach_));
+    }
 
 private:
     enum class Family : uint8_t { Arial, Courier };
+    // What a walk is for. The measuring walk lets \f and \i replace each
+    // other where drawing adds them up, so text after both measures narrower.
+    enum class Purpose { Draw, Measure };
 
+    int walk(const QByteArray &text, int cells, DisplayMode mode, QPainter *p, int rowTop);
     FontFace &face();
+    FontFace &deviceFace();
     void drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int baseline, const QRect &solidCell);
     void fill(QPainter &p, const QRect &r, uint32_t color);
-    void boxLine(QPainter &p, int x1, int y1, int x2, int y2);
-    void drawLinkGlyph(QPainter &p, const QImage &glyph, int &x, int rowTop);
-    void applyDrawCode(QPainter &p, uint8_t code, int &x, int rowTop);
-    int applyMeasureCode(uint8_t code, int x);
-    void drawCharStep(QPainter &p, uint8_t ch, int &x, int rowTop);
-    void drawByte(QPainter &p, uint8_t ch, int &x, int rowTop);
-    void boxFrame(QPainter &p, BoxKind kind, int &x, int rowTop);
+    void boxLine(QPainter *p, int x1, int y1, int x2, int y2);
+    void drawLinkGlyph(QPainter *p, const QImage &glyph, const QImage &drawn, int &x, int rowTop);
+    void applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purpose purpose);
+    void drawCharStep(QPainter &p, uint8_t ch, int &x, int rowTop, bool plain);
+    void boxFrame(QPainter *p, BoxKind kind, int &x, int rowTop);
+    void reach(const QRect &r);
 
     const QImage &pointerGlyph_;
     const QImage &markerGlyph_;
+    // The glyphs as drawn at the device pixel ratio.
+    QImage pointerDrawn_;
+    QImage markerDrawn_;
+    double ratio_ = 1.0;
 
-    MachineState state_ = MachineState::Plain;
     // The surface's current style.
     Family family_ = Family::Arial;
     int fontHeight_ = 20;
@@ -91,9 +100,11 @@ private:
     uint32_t fontColor_ = 0;
     std::optional<uint32_t> textBackground_;
     int yOffset_ = 5;
-    // The face of the current style, and the style it was looked up for.
+    // The faces of the current style, and the style they were looked up for.
     FontFace *face_ = nullptr;
+    FontFace *deviceFace_ = nullptr;
     int faceKey_ = -1;
+    int deviceFaceKey_ = -1;
     DrawPath path_ = DrawPath::Fast;
     // The image the fast path writes to without the painter; invalid when the
     // painter's state (clip, transform, format) needs the painter's own drawing.
@@ -103,8 +114,12 @@ private:
     CleanMap *walkClean_ = nullptr;
     // Box state of the drawing walk.
     bool boxOpen_ = false;
-    int boxStartX_ = 5;
-    int lastDrawX_ = 5;
+    int boxStartX_ = kLeftMargin;
+    int lastDrawX_ = kLeftMargin;
+    // The device pixels the last drawing walk may have touched; unknown once
+    // a character went through the painter's text call.
+    QRect reach_;
+    bool reachUnknown_ = false;
 };
 
 } // namespace render

@@ -1,8 +1,9 @@
 // The command-line modes: link diagnostics and exit statuses of --check, the
-// pages --render writes, and the help and version texts.
+// pages --render writes (at the window's pixel ratio too), and the help and version texts.
 
 #include "app/cli.h"
 #include "editorwindow.h"
+#include "render/devicepixels.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -140,6 +141,31 @@ private slots:
         QCOMPARE(QImage(pages[1]).convertToFormat(QImage::Format_RGB32),
                  win.form().pageView().pageBitmap().convertToFormat(QImage::Format_RGB32));
         QVERIFY(win.close().isEmpty());
+    }
+
+    void scaledRenderIsWhatTheWindowShows()
+    {
+        // The window draws its page at its screen's pixel ratio (2 when this case
+        // runs under QT_SCALE_FACTOR=2); --scale of that ratio writes the same
+        // device pixels, caret aside. A bad scale is refused.
+        EditorWindow win;
+        QVERIFY(win.open());
+        const double ratio = win.form().helpbox()->devicePixelRatioF();
+        win.form().openFile(QStringLiteral(HELPEDIT_EXAMPLES "/sample.hlp"));
+        QImage shown = win.form().helpbox()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.size(), QSize(800, 800) * ratio);
+        const QString out = path("scaled");
+        QCOMPARE(cli({"--render", HELPEDIT_EXAMPLES "/sample.hlp", "--out", out, "--scale",
+                      QString::number(ratio)}).status, 0);
+        QImage written = QImage(out + "/page-001.png").convertToFormat(QImage::Format_RGB32);
+        const QRect caret = render::toDevice(win.form().pageView().caretRect(), ratio);
+        shown.setDevicePixelRatio(1); // compared pixel for pixel
+        for (QImage *img : {&shown, &written})
+            QPainter(img).fillRect(caret, Qt::black);
+        QVERIFY(shown == written);
+        QVERIFY(win.close().isEmpty());
+        for (const char *bad : {"0", "5", "x"})
+            QCOMPARE(cli({"--render", HELPEDIT_EXAMPLES "/sample.hlp", "--out", out, "--scale", bad}).status, 2);
     }
 
     void pagesStopAtTheLastLine()

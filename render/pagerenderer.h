@@ -1,0 +1,95 @@
+#pragma once
+// One page of text rendered into an image: the 31 rows of lines taken from a
+// line source, drawn by the style machine at a device pixel ratio. The
+// editor's page view, the help viewer and the command line's pages all render
+// through it. It owns the image, what is known of its clear pixels, and a
+// record of the rows it drew, so that a page moved by one line is moved in the
+// image and only its new row is drawn.
+
+#include "document/pagegeometry.h"
+#include "render/cleanmap.h"
+#include "render/stylemachine.h"
+
+#include <QImage>
+#include <array>
+#include <functional>
+
+namespace render {
+
+// Returns the text of a line (empty for a line that does not exist).
+using LineSource = std::function<QByteArray(int line)>;
+
+// How the rows are cleared. The editor's page is cleared and then drawn, so a
+// line's pixels outside its row stay; each help viewer row clears its own
+// band just before its line is drawn.
+enum class RowClearing { WholePage, EachRow };
+
+// Counts of the work done; tests read them to check that each command renders
+// no more than it must.
+struct RenderStats {
+    int pageRenders = 0; // renders of the whole page, moved or drawn afresh
+    int pageMoves = 0;   // page renders that moved the image by one row
+    int rowRenders = 0;  // renders of one row alone
+    int linesDrawn = 0;  // lines walked by the drawing variant
+};
+
+class PageRenderer {
+public:
+    PageRenderer(LineSource lines, RowClearing clearing);
+
+    // Makes the cleared page image for a device pixel ratio: 800 x 800 logical
+    // pixels, 800 x 800 times the ratio device pixels.
+    void createSurface(double ratio);
+    // Renders the 31 rows of the page whose first row shows topLine.
+    void renderPage(int topLine, DisplayMode mode);
+    // Clears the row of line on the page from topLine and draws the line into it.
+    void renderRow(int line, int topLine, DisplayMode mode);
+    // Returns the x at which column (1-based) of line starts, in logical pixels.
+    int columnX(int column, int line, DisplayMode mode);
+
+    // Returns the page image in device pixels.
+    const QImage &image() const { return page_; }
+    // Returns the device pixel ratio the page is drawn at.
+    double deviceRatio() const { return machine_.deviceRatio(); }
+    // Returns the style machine that draws and measures the page.
+    StyleMachine &machine() { return machine_; }
+    // Returns the pointer and marker glyphs (their widths are the glyphs' advance).
+    const QImage &pointerGlyph() const { return pointerGlyph_; }
+    const QImage &markerGlyph() const { return markerGlyph_; }
+    // Returns the work counters.
+    RenderStats &stats() { return stats_; }
+
+private:
+    // What the image shows of one row.
+    struct RowRecord {
+        QByteArray text;
+        bool withinBand = true; // everything drawn lay inside the row's band
+    };
+
+    QRect deviceBand(int top, int bottom) const;
+    void clearDevice(int top, int bottom);
+    void drawRow(int line, int topLine, DisplayMode mode);
+    void renderAfresh(int topLine, DisplayMode mode);
+    bool moveByOneRow(int topLine, DisplayMode mode);
+    void moveImageRows(int from, int to, int count);
+
+    LineSource lines_;
+    RowClearing clearing_;
+    QImage pointerGlyph_;
+    QImage markerGlyph_;
+    StyleMachine machine_;
+    QImage page_;
+    CleanMap clean_;
+    RenderStats stats_;
+    // The page the image shows, when it is known row by row.
+    bool recordValid_ = false;
+    int recordTop_ = 0;
+    DisplayMode recordMode_ = DisplayMode::Rendered;
+    std::array<RowRecord, doc::kRows> rows_;
+};
+
+// Copies the part of a device-pixel image under dirty (logical pixels) onto a
+// surface painted in logical pixels, one image pixel to one device pixel.
+void paintDevicePixels(QPainter &p, const QImage &image, double ratio, const QRect &dirty);
+
+} // namespace render
