@@ -328,11 +328,11 @@ void Tform1::openFile(const QString &path)
     msgtext_->setText(QStringLiteral("file loaded. Lines = %1").arg(count));
 }
 
-void Tform1::openFromArguments(const QStringList &args)
+void Tform1::openFromCommandLine(const QString &file)
 {
     // File managers hand a file over this way.
-    if (args.size() > 1)
-        handle([&] { openFile(args.at(1)); });
+    if (!file.isEmpty())
+        handle([&] { openFile(file); });
 }
 
 int Tform1::lastNonEmptyLine() const
