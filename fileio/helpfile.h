@@ -19,7 +19,6 @@ namespace fileio {
 struct FormatWarning {
     int line = 0; // the line of the file, from 1
     QString message;
-    bool operator==(const FormatWarning &) const = default;
 };
 
 // Returns the lines of a help file's bytes, in order. A file ending in a line
