@@ -311,6 +311,12 @@ private slots:
         p.start(QStringLiteral(HELPEDIT_BINARY), {"--check", QStringLiteral(HELPEDIT_EXAMPLES "/sample.hlp")});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);
+
+        p.start(QStringLiteral(HELPEDIT_BINARY), {"--render", QStringLiteral(HELPEDIT_EXAMPLES "/sample.hlp"), "--out", path("headless")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardError().isEmpty());
+        QVERIFY(!QImage(path("headless/page-001.png")).isNull());
     }
 
     void windowWithoutADisplaySaysSoInOneLine()
