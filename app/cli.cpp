@@ -30,7 +30,7 @@ enum class Files { AtMostOne, One, AtLeastOne };
 
 // One option of the command line. Adding an option is adding a row here (and,
 // for a new mode, a row to kModes and its run function).
-struct OptionSpec {
+struct OptionRow {
     QStringList names;
     QString valueName; // empty for a switch
     QString description;
@@ -38,9 +38,9 @@ struct OptionSpec {
     Role role;
 };
 
-const QList<OptionSpec> &optionTable()
+const QList<OptionRow> &optionTable()
 {
-    static const QList<OptionSpec> table = {
+    static const QList<OptionRow> table = {
         {{"check"}, {}, "Check the links and the format of each FILE.", CliMode::Check, Role::Selects},
         {{"strict"}, {}, "With --check: exit 1 when there is any warning.", CliMode::Check, Role::Refines},
         {{"render"}, {}, "Write the pages of FILE as 800 x 800 PNG images.", CliMode::Render, Role::Selects},
@@ -53,14 +53,14 @@ const QList<OptionSpec> &optionTable()
 }
 
 // What a mode takes: its files and an option it cannot go without.
-struct ModeSpec {
+struct ModeRow {
     CliMode mode;
     QString option; // the option that selects it; empty for the window
     Files files;
     QString needs;
 };
 
-const QList<ModeSpec> kModes = {
+const QList<ModeRow> kModes = {
     {CliMode::Window, {}, Files::AtMostOne, {}},
     {CliMode::Check, "check", Files::AtLeastOne, {}},
     {CliMode::Render, "render", Files::One, "out"},
@@ -93,7 +93,7 @@ CommandLine usageError(const QString &what)
 
 void addOptions(QCommandLineParser &parser)
 {
-    for (const OptionSpec &o : optionTable())
+    for (const OptionRow &o : optionTable())
         parser.addOption(QCommandLineOption(o.names, o.description, o.valueName));
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A help file."), QStringLiteral("[FILE...]"));
     parser.setApplicationDescription(kSynopsis);
@@ -121,13 +121,13 @@ std::optional<CliMode> selectedMode(const QCommandLineParser &parser, QString &e
 {
     // Help and version win over everything else, as in every GNU program.
     for (const CliMode first : {CliMode::Help, CliMode::Version}) {
-        for (const OptionSpec &o : optionTable()) {
+        for (const OptionRow &o : optionTable()) {
             if (o.mode == first && parser.isSet(o.names.last()))
                 return first;
         }
     }
-    const OptionSpec *picked = nullptr;
-    for (const OptionSpec &o : optionTable()) {
+    const OptionRow *picked = nullptr;
+    for (const OptionRow &o : optionTable()) {
         if (o.role != Role::Selects || !parser.isSet(o.names.last()))
             continue;
         if (picked) {
@@ -140,12 +140,12 @@ std::optional<CliMode> selectedMode(const QCommandLineParser &parser, QString &e
 }
 
 // Returns what is wrong with the options and files given to the mode; empty when nothing.
-QString modeError(const QCommandLineParser &parser, const ModeSpec &mode)
+QString modeError(const QCommandLineParser &parser, const ModeRow &mode)
 {
     const QString name = mode.option.isEmpty() ? QStringLiteral("the window") : dashed(mode.option);
-    for (const OptionSpec &o : optionTable()) {
+    for (const OptionRow &o : optionTable()) {
         if (o.role == Role::Refines && o.mode != mode.mode && parser.isSet(o.names.last())) {
-            const auto owner = std::find_if(kModes.begin(), kModes.end(), [&](const ModeSpec &m) { return m.mode == o.mode; });
+            const auto owner = std::find_if(kModes.begin(), kModes.end(), [&](const ModeRow &m) { return m.mode == o.mode; });
             return QStringLiteral("%1 only goes with %2").arg(dashed(o.names.last()), dashed(owner->option));
         }
         if (!o.valueName.isEmpty() && parser.isSet(o.names.last()) && parser.value(o.names.last()).isEmpty())
@@ -347,9 +347,9 @@ CommandLine parseCommandLine(const QStringList &args)
     const std::optional<CliMode> mode = selectedMode(parser, error);
     if (!mode)
         return usageError(error);
-    const auto spec = std::find_if(kModes.begin(), kModes.end(), [&](const ModeSpec &m) { return m.mode == *mode; });
-    if (spec != kModes.end()) {
-        error = modeError(parser, *spec);
+    const auto row = std::find_if(kModes.begin(), kModes.end(), [&](const ModeRow &m) { return m.mode == *mode; });
+    if (row != kModes.end()) {
+        error = modeError(parser, *row);
         if (!error.isEmpty())
             return usageError(error);
     }
