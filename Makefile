@@ -2,17 +2,23 @@
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_JOBS ?= 2
+# Extra settings for the first configure, e.g. CMAKE_ARGS=-DHELPEDIT_FONTCONFIG=OFF.
+CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test clean install uninstall
+.PHONY: all deps test-deps configure build run test clean install uninstall
 
 all: build
 
+# The packages the program needs to build and run; the tests need a few more.
 deps:
 	@bash tools/install-deps.sh
 
+test-deps:
+	@bash tools/install-deps.sh --test
+
 configure: deps
 	@if [ ! -f $(BUILD)/build.ninja ]; then \
-	  cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE); \
+	  cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS); \
 	fi
 
 build: configure
@@ -21,20 +27,33 @@ build: configure
 run: build
 	./$(BUILD)/helpedit
 
-test: build
+test: test-deps build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(CTEST_JOBS)
 
 PREFIX ?= /usr/local
+# What the last install wrote, DESTDIR included, one path a line; `make uninstall`
+# removes exactly these files. (CMake's own install_manifest.txt leaves DESTDIR out.)
+MANIFEST ?= $(BUILD)/installed-files.txt
 
-# Installs under $(PREFIX) (DESTDIR is honoured); what was written is listed in
-# $(BUILD)/install_manifest.txt, which `make uninstall` reads.
+# Installs under $(PREFIX), staged under $(DESTDIR) when it is given. A live
+# install (no DESTDIR) also refreshes the MIME database, so that file managers
+# know help files at once; packages leave that to their triggers.
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt > $(MANIFEST)
+	@$(MAKE) --no-print-directory refresh-mime
 
 uninstall:
-	@if [ -f $(BUILD)/install_manifest.txt ]; then \
-	  xargs -d '\n' rm -fv < $(BUILD)/install_manifest.txt; \
+	@if [ -f $(MANIFEST) ]; then \
+	  xargs -d '\n' rm -fv < $(MANIFEST) && rm -f $(MANIFEST); \
 	else echo "nothing installed from $(BUILD)"; fi
+	@$(MAKE) --no-print-directory refresh-mime
+
+.PHONY: refresh-mime
+refresh-mime:
+	@if [ -z "$(DESTDIR)" ] && [ -d "$(PREFIX)/share/mime/packages" ] && command -v update-mime-database >/dev/null; then \
+	  update-mime-database "$(PREFIX)/share/mime"; \
+	fi
 
 # Timings against QPlainTextEdit and a bare Qt program; never part of `make test`.
 .PHONY: bench
@@ -48,7 +67,7 @@ bench: build
 SANITIZE_BUILD ?= build-sanitize
 SANITIZE_FLAGS = -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined
 
-sanitize: deps
+sanitize: test-deps
 	@if [ ! -f $(SANITIZE_BUILD)/build.ninja ]; then \
 	  cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
 	    -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZE_FLAGS)"; \

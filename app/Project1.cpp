@@ -3,9 +3,12 @@
 
 #include "app/cli.h"
 #include "app/startup.h"
+#include "fileio/recovery.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QTextStream>
+
+#include <cstdio>
 
 namespace {
 // The command-line modes speak through their own output only; the toolkit's
@@ -15,6 +18,30 @@ void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &ms
     if (type == QtCriticalMsg || type == QtFatalMsg)
         fprintf(stderr, "%s\n", qPrintable(msg));
 }
+
+// A script must not take output that never arrived (a full disk, a closed
+// pipe) for success: a failed write to standard output makes the status 2.
+int checkedStatus(int status, QTextStream &out)
+{
+    out.flush();
+    if (out.status() == QTextStream::Ok && std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return status;
+    const QString cause = out.device() ? out.device()->errorString() : QString();
+    std::fprintf(stderr, "helpedit: cannot write to standard output: %s\n",
+                 qPrintable(cause.isEmpty() ? QStringLiteral("write error") : cause));
+    return 2;
+}
+// Opens the recovery copy given, or the newest, in the window.
+int recover(int &argc, char **argv, QString copy)
+{
+    if (copy.isEmpty())
+        copy = fileio::RecoveryStore().newest();
+    if (copy.isEmpty()) {
+        std::fprintf(stderr, "helpedit: no recovery copies in %s\n", qPrintable(fileio::RecoveryStore().folder()));
+        return 1;
+    }
+    return app::runEditor(argc, argv, copy, {}, app::StartFile::RecoveryCopy);
+}
 } // namespace
 
 int main(int argc, char **argv)
@@ -22,14 +49,18 @@ int main(int argc, char **argv)
     QStringList args;
     for (int i = 0; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    if (app::cliMode(args) != app::CliMode::Window) {
-        // The command-line modes draw off screen only: no display needed.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        qInstallMessageHandler(quietMessages);
-        QGuiApplication a(argc, argv);
-        QTextStream out(stdout);
-        QTextStream err(stderr);
-        return app::runCli(args, out, err);
-    }
-    return app::runEditor(argc, argv);
+    const app::CommandLine command = app::parseCommandLine(args);
+    if (command.mode == app::CliMode::Window)
+        return app::runEditor(argc, argv, command.files.value(0));
+    if (command.mode == app::CliMode::Recover)
+        return recover(argc, argv, command.files.value(0));
+    // The command-line modes draw off screen only: no display needed.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quietMessages);
+    QGuiApplication a(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const int status = app::runCli(command, out, err);
+    err.flush();
+    return checkedStatus(status, out);
 }

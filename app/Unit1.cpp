@@ -407,11 +407,11 @@ void Tform1::startRecoverySession()
         recovery_->startSession();
 }
 
-void Tform1::openFromArguments(const QStringList &args)
+void Tform1::openFromCommandLine(const QString &file)
 {
     // File managers hand a file over this way.
-    if (args.size() > 1)
-        handle([&] { openFile(args.at(1)); });
+    if (!file.isEmpty())
+        handle([&] { openFile(file); });
 }
 
 int Tform1::lastNonEmptyLine() const

@@ -77,8 +77,8 @@ public:
     void helpBtnClick();
     // Opens the help file at path as OPEN does after its dialog.
     void openFile(const QString &path);
-    // Opens the file named by the first program argument, if any, as OPEN would.
-    void openFromArguments(const QStringList &args);
+    // Opens the file named on the command line, if any (empty: none), as OPEN would.
+    void openFromCommandLine(const QString &file);
     // Saves the document to path as SAVE does after its dialog.
     void saveFile(const QString &path);
     // Keeps recovery copies of unsaved text in store from now on, and tells the

@@ -2,165 +2,421 @@
 
 #include "base/checked.h"
 #include "document/editor.h"
+#include "base/cp1252.h"
 #include "fileio/helpfile.h"
+#include "fileio/recovery.h"
 #include "links/linkcheck.h"
 #include "render/pagerenderer.h"
 
+#include <QBuffer>
+#include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <system_error>
 
 namespace app {
 
 namespace {
 
-const QString kUsage = QStringLiteral(
-    "usage: helpedit [FILE]\n"
-    "       helpedit --check FILE...\n"
-    "       helpedit --render FILE --out DIR [--source] [--scale N]\n"
-    "       helpedit --help | --version\n"
-    "\n"
-    "  FILE                open FILE in the editor window\n"
-    "  --check FILE...     check the links of each file; exit 0 when all are clean,\n"
-    "                      1 when any has a link fault, 2 when a file cannot be read\n"
-    "  --render FILE       write the pages of FILE as 800 x 800 PNG images\n"
-    "    --out DIR         into DIR (created when missing)\n"
-    "    --source          show the raw source instead of the rendered markup\n"
-    "    --scale N         draw at a device pixel ratio N (1 to 4), as a window shows\n"
-    "                      the page on a high-density screen\n"
-    "  --help              show this text\n"
-    "  --version           show the version\n");
-
 enum Status { Clean = 0, Faults = 1, Failed = 2 };
 
-// Reads a help file into grid by the editor's own rules; throws base::HelpError.
-void loadFile(const QString &path, doc::TextGrid &grid)
+// Whether an option picks the mode or refines the mode another option picked.
+enum class Role { Selects, Refines };
+// How many FILE arguments a mode takes.
+enum class Files { None, AtMostOne, One, AtLeastOne };
+
+// One option of the command line. Adding an option is adding a row here (and,
+// for a new mode, a row to kModes and its run function).
+struct OptionRow {
+    QStringList names;
+    QString valueName; // empty for a switch
+    QString description;
+    CliMode mode;
+    Role role;
+};
+
+const QList<OptionRow> &optionTable()
 {
-    grid.loadLines(fileio::readHelpDocument(path, doc::kLines));
+    static const QList<OptionRow> table = {
+        {{"check"}, {}, "Check the links and the format of each FILE.", CliMode::Check, Role::Selects},
+        {{"strict"}, {}, "With --check: exit 1 when there is any warning.", CliMode::Check, Role::Refines},
+        {{"render"}, {}, "Write the pages of FILE as 800 x 800 PNG images.", CliMode::Render, Role::Selects},
+        {{"out"}, "DIR", "With --render: the folder for the pages (made when missing).", CliMode::Render, Role::Refines},
+        {{"source"}, {}, "With --render: show the raw source instead of the markup.", CliMode::Render, Role::Refines},
+        {{"scale"}, "N", "With --render: draw at a device pixel ratio N (1 to 4), as a high-density screen shows the page.",
+         CliMode::Render, Role::Refines},
+        {{"recover"}, {}, "Open the newest recovery copy of unsaved text (or the copy FILE) in the window.",
+         CliMode::Recover, Role::Selects},
+        {{"list-recovered"}, {}, "List the recovery copies of unsaved text, newest first.", CliMode::ListRecovered,
+         Role::Selects},
+        {{"h", "help"}, {}, "Show this help and exit.", CliMode::Help, Role::Selects},
+        {{"v", "version"}, {}, "Show the version and exit.", CliMode::Version, Role::Selects},
+    };
+    return table;
 }
 
-// Checks one file; prints its faults and summary, returns its status.
-int checkFile(const QString &path, QTextStream &out, QTextStream &err)
+// What a mode takes: its files and an option it cannot go without.
+struct ModeRow {
+    CliMode mode;
+    QString option; // the option that selects it; empty for the window
+    Files files;
+    QString needs;
+};
+
+const QList<ModeRow> kModes = {
+    {CliMode::Window, {}, Files::AtMostOne, {}},
+    {CliMode::Check, "check", Files::AtLeastOne, {}},
+    {CliMode::Render, "render", Files::One, "out"},
+    {CliMode::Recover, "recover", Files::AtMostOne, {}},
+    {CliMode::ListRecovered, "list-recovered", Files::None, {}},
+};
+
+const QString kSynopsis = QStringLiteral(
+    "Edit help files in a window, or check and render them without one.\n"
+    "\n"
+    "  helpedit [FILE]                      open FILE in the editor window\n"
+    "  helpedit --check [--strict] FILE...  check each FILE's links and format\n"
+    "  helpedit --render FILE --out=DIR [--source] [--scale=N]\n"
+    "                                       write the pages of FILE into DIR\n"
+    "  helpedit --recover [FILE]            open a recovery copy of unsaved text\n"
+    "  helpedit --list-recovered            list the recovery copies\n"
+    "\n"
+    "Exit status: 0 success, 1 link faults (or warnings with --strict),\n"
+    "2 a file that cannot be read or written, or wrong arguments.\n"
+    "Put -- before a FILE whose name starts with a dash.");
+
+QString dashed(const QString &name)
 {
-    doc::TextGrid grid;
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+CommandLine usageError(const QString &what)
+{
+    CommandLine c;
+    c.mode = CliMode::Usage;
+    c.error = what;
+    return c;
+}
+
+void addOptions(QCommandLineParser &parser)
+{
+    for (const OptionRow &o : optionTable())
+        parser.addOption(QCommandLineOption(o.names, o.description, o.valueName));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("A help file."), QStringLiteral("[FILE...]"));
+    parser.setApplicationDescription(kSynopsis);
+}
+
+// Returns the one-line complaint about arguments QCommandLineParser refused.
+QString parseError(const QCommandLineParser &parser)
+{
+    if (!parser.unknownOptionNames().isEmpty())
+        return QStringLiteral("unknown option '%1'").arg(dashed(parser.unknownOptionNames().first()));
+    // "Missing value after '--out'." and the like, in the form of the other complaints.
+    QString text = parser.errorText();
+    static const QRegularExpression missing(QStringLiteral("^Missing value after ('.*')"));
+    if (const QRegularExpressionMatch m = missing.match(text); m.hasMatch())
+        return QStringLiteral("option %1 needs a value").arg(m.captured(1));
+    if (text.endsWith('.'))
+        text.chop(1);
+    if (!text.isEmpty())
+        text[0] = text[0].toLower();
+    return text;
+}
+
+// Returns the mode the options pick (the window when none does); an error when two do.
+std::optional<CliMode> selectedMode(const QCommandLineParser &parser, QString &error)
+{
+    // Help and version win over everything else, as in every GNU program.
+    for (const CliMode first : {CliMode::Help, CliMode::Version}) {
+        for (const OptionRow &o : optionTable()) {
+            if (o.mode == first && parser.isSet(o.names.last()))
+                return first;
+        }
+    }
+    const OptionRow *picked = nullptr;
+    for (const OptionRow &o : optionTable()) {
+        if (o.role != Role::Selects || !parser.isSet(o.names.last()))
+            continue;
+        if (picked) {
+            error = QStringLiteral("%1 and %2 cannot be used together").arg(dashed(picked->names.last()), dashed(o.names.last()));
+            return std::nullopt;
+        }
+        picked = &o;
+    }
+    return picked ? picked->mode : CliMode::Window;
+}
+
+// Returns what is wrong with the options and files given to the mode; empty when nothing.
+QString modeError(const QCommandLineParser &parser, const ModeRow &mode)
+{
+    const QString name = mode.option.isEmpty() ? QStringLiteral("the window") : dashed(mode.option);
+    for (const OptionRow &o : optionTable()) {
+        if (o.role == Role::Refines && o.mode != mode.mode && parser.isSet(o.names.last())) {
+            const auto owner = std::find_if(kModes.begin(), kModes.end(), [&](const ModeRow &m) { return m.mode == o.mode; });
+            return QStringLiteral("%1 only goes with %2").arg(dashed(o.names.last()), dashed(owner->option));
+        }
+        if (!o.valueName.isEmpty() && parser.isSet(o.names.last()) && parser.value(o.names.last()).isEmpty())
+            return QStringLiteral("option '%1' needs a value").arg(dashed(o.names.last()));
+    }
+    const qsizetype files = parser.positionalArguments().size();
+    if (mode.files == Files::None && files > 0)
+        return QStringLiteral("%1 takes no FILE").arg(name);
+    if (mode.files == Files::AtMostOne && files > 1)
+        return QStringLiteral("%1 opens one FILE, not %2").arg(name).arg(files);
+    if (mode.files == Files::One && files != 1)
+        return QStringLiteral("%1 needs one FILE, not %2").arg(name).arg(files);
+    if (mode.files == Files::AtLeastOne && files == 0)
+        return QStringLiteral("%1 needs at least one FILE").arg(name);
+    if (!mode.needs.isEmpty() && !parser.isSet(mode.needs))
+        return QStringLiteral("option '%1' is missing (%2 needs it)").arg(dashed(mode.needs), name);
+    // The image grows with the square of the scale: a few times the page is enough.
+    bool number = true;
+    const double scale = parser.isSet(QStringLiteral("scale")) ? parser.value(QStringLiteral("scale")).toDouble(&number) : 1.0;
+    if (!number || scale < 1.0 || scale > 4.0)
+        return QStringLiteral("option '--scale' takes a number from 1 to 4");
+    return {};
+}
+
+CommandLine commandOf(const QCommandLineParser &parser, CliMode mode)
+{
+    CommandLine c;
+    c.mode = mode;
+    c.files = parser.positionalArguments();
+    c.out = parser.value(QStringLiteral("out"));
+    if (parser.isSet(QStringLiteral("source")))
+        c.display = render::DisplayMode::Source;
+    if (parser.isSet(QStringLiteral("strict")))
+        c.warnings = WarningPolicy::Fail;
+    if (parser.isSet(QStringLiteral("scale")))
+        c.scale = parser.value(QStringLiteral("scale")).toDouble();
+    return c;
+}
+
+// Reads a help file into grid by the editor's own rules; on failure says why and returns false.
+bool loadFile(const QString &path, const QByteArray &bytes, doc::TextGrid &grid, QTextStream &err)
+{
     try {
-        loadFile(path, grid);
+        const QList<QByteArray> lines = fileio::parseHelpFile(bytes);
+        fileio::checkDocumentFits(lines, doc::kLines);
+        grid.loadLines(lines);
+        return true;
     } catch (const base::HelpError &e) {
         err << path << ": cannot read file: " << e.what() << Qt::endl;
-        return Failed;
+        return false;
     }
-    const links::LinkReport report =
-        links::diagnoseLinks(1, doc::kLines, [&grid](int line) { return grid.getLine(line); });
-    for (const links::Diagnostic &d : report.faults)
-        out << path << ':' << d.line << ": " << d.message << '\n';
-    out << path << ": " << report.summary << Qt::endl;
-    return report.faults.isEmpty() ? Clean : Faults;
 }
 
-int runCheck(const QStringList &files, QTextStream &out, QTextStream &err)
+// Returns the bytes of the file at path, or nothing after saying why it cannot be read.
+std::optional<QByteArray> readFile(const QString &path, QTextStream &err)
 {
-    if (files.isEmpty()) {
-        err << kUsage;
-        return Failed;
+    try {
+        return fileio::readFileBytes(path);
+    } catch (const base::HelpError &e) {
+        err << path << ": cannot read file: " << e.what() << Qt::endl;
+        return std::nullopt;
     }
+}
+
+// Checks one file; prints its warnings, faults and summary, returns its status.
+int checkFile(const QString &path, WarningPolicy policy, QTextStream &out, QTextStream &err)
+{
+    doc::TextGrid grid;
+    const std::optional<QByteArray> bytes = readFile(path, err);
+    if (!bytes || !loadFile(path, *bytes, grid, err))
+        return Failed;
+    const QList<fileio::FormatWarning> warnings = fileio::formatWarnings(*bytes);
+    QList<links::Diagnostic> lines;
+    for (const fileio::FormatWarning &w : warnings)
+        lines.append({w.line, QStringLiteral("warning: ") + w.message});
+    const links::LinkReport report =
+        links::diagnoseLinks(1, doc::kLines, [&grid](int line) { return grid.getLine(line); });
+    lines += report.faults;
+    // Line order, as a compiler reports; at one line what reading found comes first.
+    std::stable_sort(lines.begin(), lines.end(), [](const auto &a, const auto &b) { return a.line < b.line; });
+    for (const links::Diagnostic &d : lines)
+        out << path << ':' << d.line << ": " << d.message << '\n';
+    out << path << ": " << report.summary << Qt::endl;
+    if (!report.faults.isEmpty() || (policy == WarningPolicy::Fail && !warnings.isEmpty()))
+        return Faults;
+    return Clean;
+}
+
+int runCheck(const CommandLine &command, QTextStream &out, QTextStream &err)
+{
     int status = Clean;
-    for (const QString &f : files)
-        status = std::max(status, checkFile(f, out, err));
+    for (const QString &f : command.files)
+        status = std::max(status, checkFile(f, command.warnings, out, err));
     return status;
 }
 
-// The arguments of --render: FILE, --out DIR, --source and --scale N, in any order.
-struct RenderArgs {
-    QString file;
-    QString out;
-    render::DisplayMode mode = render::DisplayMode::Rendered;
-    double scale = 1.0;
-    bool valid = false;
-};
-
-RenderArgs renderArgs(const QStringList &rest)
+// The cause of a failed folder operation in plain words.
+QString folderCause(const std::error_code &ec)
 {
-    RenderArgs r;
-    for (int i = 0; i < rest.size(); ++i) {
-        if (rest[i] == QLatin1String("--out") && i + 1 < rest.size())
-            r.out = rest[++i];
-        else if (rest[i] == QLatin1String("--source"))
-            r.mode = render::DisplayMode::Source;
-        else if (rest[i] == QLatin1String("--scale") && i + 1 < rest.size())
-            r.scale = rest[++i].toDouble();
-        else if (r.file.isEmpty() && !rest[i].startsWith(QLatin1String("--")))
-            r.file = rest[i];
-        else
-            return r;
-    }
-    // The image grows with the square of the scale: a few times the page is enough.
-    r.valid = !r.file.isEmpty() && !r.out.isEmpty() && r.scale >= 1.0 && r.scale <= 4.0;
-    return r;
+    if (ec == std::errc::not_a_directory || ec == std::errc::file_exists)
+        return QStringLiteral("not a folder");
+    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted ||
+        ec == std::errc::read_only_file_system)
+        return QStringLiteral("permission denied");
+    if (ec == std::errc::no_space_on_device)
+        return QStringLiteral("no space left on the device");
+    return QString::fromLocal8Bit(ec.message().c_str());
 }
 
-int runRender(const QStringList &rest, QTextStream &out, QTextStream &err)
+// Makes the folder and its parents; on failure says why and returns false.
+bool makeFolder(const QString &dir, QTextStream &err)
 {
-    const RenderArgs a = renderArgs(rest);
-    if (!a.valid) {
-        err << kUsage;
-        return Failed;
+    std::error_code ec;
+    const std::filesystem::path path(QFile::encodeName(dir).toStdString());
+    std::filesystem::create_directories(path, ec);
+    if (!ec && !std::filesystem::is_directory(path, ec))
+        ec = std::make_error_code(std::errc::not_a_directory);
+    if (ec) {
+        err << dir << ": cannot create folder: " << folderCause(ec) << Qt::endl;
+        return false;
     }
-    doc::TextGrid grid;
+    return true;
+}
+
+QString pageName(int page)
+{
+    return QStringLiteral("page-%1.png").arg(page, 3, 10, QLatin1Char('0'));
+}
+
+// Removes the pages an earlier, longer render left beyond the new last page, so
+// that the folder never looks like a complete render of this file when it is
+// not; other files are never touched. Returns false when one cannot be removed.
+bool removeStalePages(const QDir &dir, int pages, QTextStream &err)
+{
+    static const QRegularExpression pageFile(QStringLiteral("^page-(\\d{3,})\\.png$"));
+    bool removedAll = true;
+    for (const QString &name : dir.entryList({QStringLiteral("page-*.png")}, QDir::Files | QDir::System)) {
+        const QRegularExpressionMatch m = pageFile.match(name);
+        if (!m.hasMatch() || m.captured(1).toLongLong() <= pages)
+            continue;
+        QFile stale(dir.filePath(name));
+        if (stale.remove()) {
+            err << stale.fileName() << ": removed, left over from an earlier render" << Qt::endl;
+        } else {
+            err << stale.fileName() << ": cannot remove stale page: " << stale.errorString() << Qt::endl;
+            removedAll = false;
+        }
+    }
+    return removedAll;
+}
+
+// Writes one page as PNG through the same atomic writing as a save; on failure says why.
+bool writePage(const QImage &page, const QString &path, QTextStream &err)
+{
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    page.save(&png, "PNG");
     try {
-        loadFile(a.file, grid);
+        fileio::writeFileBytes(path, png.data());
+        return true;
     } catch (const base::HelpError &e) {
-        err << a.file << ": cannot read file: " << e.what() << Qt::endl;
-        return Failed;
+        err << path << ": cannot write file: " << e.what() << Qt::endl;
+        return false;
     }
-    const QDir dir(a.out);
-    if (!dir.mkpath(QStringLiteral("."))) {
-        err << a.out << ": cannot create folder" << Qt::endl;
+}
+
+int runRender(const CommandLine &command, QTextStream &out, QTextStream &err)
+{
+    const QString &file = command.files.first();
+    doc::TextGrid grid;
+    const std::optional<QByteArray> bytes = readFile(file, err);
+    if (!bytes || !loadFile(file, *bytes, grid, err) || !makeFolder(command.out, err))
         return Failed;
-    }
+    const QDir dir(command.out);
     const QList<int> tops = pageTops(grid);
+    if (!removeStalePages(dir, int(tops.size()), err))
+        return Failed;
     for (int page = 1; page <= tops.size(); ++page) {
         // The name comes from the page number alone: nothing is written outside the folder.
-        const QString path = dir.filePath(QStringLiteral("page-%1.png").arg(page, 3, 10, QLatin1Char('0')));
-        if (!renderPage(grid, tops[page - 1], a.mode, a.scale).save(path, "PNG")) {
-            err << path << ": cannot write file" << Qt::endl;
+        const QString path = dir.filePath(pageName(page));
+        if (!writePage(renderPage(grid, tops[page - 1], command.display, command.scale), path, err))
             return Failed;
-        }
         out << path << '\n';
     }
     out.flush();
     return Clean;
 }
 
+// Prints one line per recovery copy, newest first: path, time written, lines,
+// first line with text; a copy that cannot be read is skipped with a warning.
+int listRecovered(QTextStream &out, QTextStream &err)
+{
+    QStringList unreadable;
+    const QList<fileio::RecoveryCopy> copies = fileio::RecoveryStore().list(&unreadable);
+    for (const QString &path : unreadable)
+        err << "helpedit: " << path << ": warning: cannot read this recovery copy; skipped" << Qt::endl;
+    for (const fileio::RecoveryCopy &c : copies) {
+        out << c.path << '\t' << c.written.toString(QStringLiteral("yyyy-MM-dd HH:mm")) << '\t' << c.lines << '\t'
+            << base::decodeCp1252(c.firstText) << '\n';
+    }
+    out.flush();
+    return Clean;
+}
+
+int showHelp(QTextStream &out)
+{
+    QCommandLineParser parser;
+    addOptions(parser);
+    // Qt names the program after the binary; the help speaks of helpedit however it was started.
+    QString text = parser.helpText();
+    text.replace(QRegularExpression(QStringLiteral("^Usage: \\S+")), QStringLiteral("Usage: helpedit"));
+    out << text;
+    out.flush();
+    return Clean;
+}
+
 } // namespace
 
-CliMode cliMode(const QStringList &args)
+CommandLine parseCommandLine(const QStringList &args)
 {
-    if (args.size() < 2 || !args[1].startsWith(QLatin1String("--")))
-        return CliMode::Window;
-    const QString opt = args[1];
-    if (opt == QLatin1String("--check"))
-        return CliMode::Check;
-    if (opt == QLatin1String("--render"))
-        return CliMode::Render;
-    if (opt == QLatin1String("--help") || opt == QLatin1String("-h"))
-        return CliMode::Help;
-    if (opt == QLatin1String("--version"))
-        return CliMode::Version;
-    return CliMode::Usage;
+    QCommandLineParser parser;
+    addOptions(parser);
+    if (!parser.parse(args))
+        return usageError(parseError(parser));
+    QString error;
+    const std::optional<CliMode> mode = selectedMode(parser, error);
+    if (!mode)
+        return usageError(error);
+    const auto row = std::find_if(kModes.begin(), kModes.end(), [&](const ModeRow &m) { return m.mode == *mode; });
+    if (row != kModes.end()) {
+        error = modeError(parser, *row);
+        if (!error.isEmpty())
+            return usageError(error);
+    }
+    return commandOf(parser, *mode);
+}
+
+int runCli(const CommandLine &command, QTextStream &out, QTextStream &err)
+{
+    switch (command.mode) {
+    case CliMode::Check: return runCheck(command, out, err);
+    case CliMode::Render: return runRender(command, out, err);
+    case CliMode::ListRecovered: return listRecovered(out, err);
+    case CliMode::Help: return showHelp(out);
+    case CliMode::Version:
+        out << "helpedit 6 (build " << HELPEDIT_BUILD_VERSION << ")" << Qt::endl;
+        return Clean;
+    case CliMode::Usage:
+        err << "helpedit: " << command.error << "\nTry 'helpedit --help' for more information." << Qt::endl;
+        return Failed;
+    case CliMode::Window:
+    case CliMode::Recover: break;
+    }
+    return Clean;
 }
 
 int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
 {
-    const QStringList rest = args.mid(2);
-    switch (cliMode(args)) {
-    case CliMode::Check: return runCheck(rest, out, err);
-    case CliMode::Render: return runRender(rest, out, err);
-    case CliMode::Help: out << kUsage; out.flush(); return Clean;
-    case CliMode::Version:
-        out << "helpedit 6 (build " << HELPEDIT_BUILD_VERSION << ")" << Qt::endl;
-        return Clean;
-    case CliMode::Usage: err << kUsage; err.flush(); return Failed;
-    case CliMode::Window: break;
-    }
-    return Clean;
+    return runCli(parseCommandLine(args), out, err);
 }
 
 QList<int> pageTops(const doc::TextGrid &grid)

@@ -1,6 +1,7 @@
 #pragma once
-// The command-line modes: checking and rendering help files without a window,
-// for authors who build their help files in scripts and CI.
+// The command line: GNU-style options parsed by QCommandLineParser, and the
+// modes that check and render help files without a window, for authors who
+// build their help files in scripts and CI.
 
 #include "document/textgrid.h"
 #include "render/stylemachine.h"
@@ -13,12 +14,29 @@
 namespace app {
 
 // What the program's arguments ask for.
-enum class CliMode { Window, Check, Render, Help, Version, Usage };
+enum class CliMode { Window, Recover, Check, Render, ListRecovered, Help, Version, Usage };
 
-// Returns the mode asked for by the arguments (the program name first).
-CliMode cliMode(const QStringList &args);
+// Whether --check fails on warnings.
+enum class WarningPolicy { Report, Fail };
 
-// Runs a command-line mode; returns the process exit status.
+// The arguments, parsed: the mode, its files and the options that refine it.
+struct CommandLine {
+    CliMode mode = CliMode::Window;
+    QStringList files;
+    QString out;
+    render::DisplayMode display = render::DisplayMode::Rendered;
+    WarningPolicy warnings = WarningPolicy::Report;
+    double scale = 1.0; // device pixel ratio of --render
+    QString error; // for CliMode::Usage: what was wrong, in one line
+};
+
+// Returns the parsed arguments (the program name first); a fault in them gives CliMode::Usage.
+CommandLine parseCommandLine(const QStringList &args);
+
+// Runs a mode other than the window, printing to out and err; returns the process exit status.
+int runCli(const CommandLine &command, QTextStream &out, QTextStream &err);
+
+// Parses the arguments and runs their mode; returns the process exit status.
 int runCli(const QStringList &args, QTextStream &out, QTextStream &err);
 
 // Returns the top lines of the pages that show the document up to its last non-empty line.

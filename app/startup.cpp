@@ -4,8 +4,16 @@
 #include "fileio/recovery.h"
 
 #include <QApplication>
-#include <fontconfig/fontconfig.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <thread>
+#include <utility>
+
+#ifdef HELPEDIT_HAVE_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
 
 namespace app {
 
@@ -15,10 +23,15 @@ namespace {
 // milliseconds of parsing before the first caption can be drawn. Reading it on
 // a worker thread from the first moment overlaps it with the toolkit's own
 // start; the window is shown (which measures no text yet) and then waits for
-// it before any text is drawn, so that the two never read it at once.
+// it before any text is drawn, so that the two never read it at once. Built
+// without fontconfig, Qt reads it on first use and the start is a little slower.
 class FontConfigReader {
 public:
+#ifdef HELPEDIT_HAVE_FONTCONFIG
     FontConfigReader() : thread_([] { FcInit(); }) {}
+#else
+    FontConfigReader() = default;
+#endif
     ~FontConfigReader() { wait(); }
     FontConfigReader(const FontConfigReader &) = delete;
     FontConfigReader &operator=(const FontConfigReader &) = delete;
@@ -34,12 +47,60 @@ private:
     std::thread thread_;
 };
 
+// While the application connects to the display, the toolkit's platform
+// messages are held back: when no display can be opened it prints several
+// lines of advice meant for developers and aborts. Instead the user gets one
+// line with the reason and exit status 1; on success the held messages go on.
+class DisplayWatch {
+public:
+    DisplayWatch() { previous_ = qInstallMessageHandler(&DisplayWatch::handle); }
+    ~DisplayWatch()
+    {
+        qInstallMessageHandler(previous_);
+        for (const auto &[type, text] : std::exchange(held_, {})) {
+            if (previous_)
+                previous_(type, QMessageLogContext(), text);
+        }
+    }
+    DisplayWatch(const DisplayWatch &) = delete;
+    DisplayWatch &operator=(const DisplayWatch &) = delete;
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
+    {
+        if (type == QtFatalMsg) {
+            std::fprintf(stderr, "helpedit: cannot open a display (%s); --check and --render work without one\n",
+                         qPrintable(reason()));
+            std::_Exit(1);
+        }
+        if (QByteArrayView(context.category).startsWith("qt.qpa"))
+            held_.append({type, text});
+        else if (previous_)
+            previous_(type, context, text);
+    }
+
+    // The first thing the platform said, or that there is no display to ask for.
+    static QString reason()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            return QStringLiteral("DISPLAY is not set");
+        return held_.isEmpty() ? QStringLiteral("no platform plugin could start") : held_.first().second.trimmed();
+    }
+
+    static inline QtMessageHandler previous_ = nullptr;
+    static inline QList<std::pair<QtMsgType, QString>> held_;
+};
+
 } // namespace
 
-int runEditor(int &argc, char **argv, const std::function<void(Tform1 &)> &prepare)
+int runEditor(int &argc, char **argv, const QString &file, const std::function<void(Tform1 &)> &prepare,
+              StartFile kind)
 {
     FontConfigReader fonts;
+    std::optional<DisplayWatch> watch(std::in_place);
     QApplication a(argc, argv);
+    watch.reset();
     installMessageBoxReport();
     Tform1 form1;
     form1.keepRecoveryCopies(fileio::RecoveryStore());
@@ -49,7 +110,10 @@ int runEditor(int &argc, char **argv, const std::function<void(Tform1 &)> &prepa
     form1.setFocus();
     // The first text is measured when a file is opened or the window paints.
     fonts.wait();
-    form1.openFromArguments(QCoreApplication::arguments());
+    if (kind == StartFile::RecoveryCopy)
+        form1.handle([&] { form1.recoverCopy(file); });
+    else
+        form1.openFromCommandLine(file);
     return a.exec();
 }
 

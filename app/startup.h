@@ -2,14 +2,21 @@
 // The program's window mode, shared with the start-up benchmark so that both
 // start the editor the same way.
 
+#include <QString>
 #include <functional>
 
 namespace app {
 
 class Tform1;
 
-// Runs the editor window until it closes; prepare (may be empty) sees the window
-// before it is shown. Returns the event loop's exit code.
-int runEditor(int &argc, char **argv, const std::function<void(Tform1 &)> &prepare = {});
+// How the window takes the file it starts with.
+enum class StartFile { Document, RecoveryCopy };
+
+// Runs the editor window until it closes, opening file first unless it is empty
+// (a recovery copy opens as an unnamed, unsaved document); prepare (may be empty)
+// sees the window before it is shown. Returns the event loop's exit code, or 1
+// after one line on standard error when no display can be opened.
+int runEditor(int &argc, char **argv, const QString &file = {},
+              const std::function<void(Tform1 &)> &prepare = {}, StartFile kind = StartFile::Document);
 
 } // namespace app

@@ -33,7 +33,7 @@ private:
 int main(int argc, char **argv)
 {
     FirstPaint watch;
-    app::runEditor(argc, argv, [&](app::Tform1 &form) { form.helpbox()->installEventFilter(&watch); });
+    app::runEditor(argc, argv, {}, [&](app::Tform1 &form) { form.helpbox()->installEventFilter(&watch); });
     bench::printPeakMemory();
     return 0;
 }

@@ -1,10 +1,12 @@
 #include "fileio/helpfile.h"
 
 #include "base/checked.h"
+#include "document/textgrid.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cerrno>
@@ -93,6 +95,47 @@ const char *saveWriteCause(const QFileDevice &file, int err)
     return "write error";
 }
 
+// Bytes that show up in text files only by mistake (TAB, LF, FF, CR and the end
+// mark 26 are at home in a help file).
+bool isControlByte(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return (u < 32 && u != 9 && u != kLineFeed && u != 12 && u != kCarriageReturn && u != kEndMark) || u == 127;
+}
+
+// Whether bytes hold anything besides line ends and end marks.
+bool holdsText(QByteArrayView bytes)
+{
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return c != kLineFeed && c != kCarriageReturn && c != kEndMark; });
+}
+
+// Whether a line holds multi-byte UTF-8 sequences and nothing that UTF-8 forbids.
+bool looksLikeUtf8(const QByteArray &line)
+{
+    if (std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 128; }))
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8(line);
+    return !utf8.hasError();
+}
+
+// Appends what the grid does silently to one line as it is loaded: it keeps
+// 120 bytes, and a byte 0 ends the text it shows and saves.
+void addLineWarnings(const QByteArray &line, int number, QList<FormatWarning> &warnings)
+{
+    if (line.size() > doc::kColumns) {
+        warnings.append({number, QStringLiteral("line is %1 bytes long; the editor keeps the first %2 and saving drops the rest")
+                                     .arg(line.size())
+                                     .arg(doc::kColumns)});
+    }
+    const qsizetype zero = line.indexOf('\0');
+    if (zero >= 0 && zero + 1 < std::min<qsizetype>(line.size(), doc::kColumns))
+        warnings.append({number, QStringLiteral("text after a byte 0 is hidden in the editor and never saved")});
+    if (looksLikeUtf8(line))
+        warnings.append({number, QStringLiteral("line looks like UTF-8; its multi-byte characters will show as Windows-1252 pairs")});
+}
+
 void writeAll(QSaveFile &file, const QByteArray &bytes)
 {
     for (qsizetype pos = 0; pos < bytes.size(); pos += kChunk) {
@@ -108,27 +151,39 @@ void writeAll(QSaveFile &file, const QByteArray &bytes)
 
 } // namespace
 
-QList<QByteArray> parseHelpFile(const QByteArray &bytes)
+QList<QByteArray> parseHelpFile(const QByteArray &bytes, QList<FormatWarning> *warnings)
 {
     QList<QByteArray> lines;
     QByteArray line;
     bool lineStarted = false; // a byte other than a dropped CR belongs to the current line
     bool skipping = false;    // an end mark inside the line hides the rest of it
-    for (const char c : bytes) {
+    bool skippedText = false; // and something other than further end marks was hidden
+    const auto endLine = [&] {
+        if (skippedText && warnings)
+            warnings->append({int(lines.size() + 1), QStringLiteral("text after a byte 26 is skipped to the line end")});
+        lines.append(std::exchange(line, {}));
+        lineStarted = skipping = skippedText = false;
+    };
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
         // CR never reaches a line and does not count as its start: CR then 26
         // still has the end mark at the start of the line.
         if (c == kCarriageReturn)
             continue;
         if (c == kLineFeed) {
-            lines.append(std::exchange(line, {}));
-            lineStarted = skipping = false;
+            endLine();
             continue;
         }
-        if (skipping)
+        if (skipping) {
+            skippedText = skippedText || c != kEndMark;
             continue;
+        }
         if (c == kEndMark) {
-            if (!lineStarted)
+            if (!lineStarted) {
+                if (warnings && holdsText(bytes.sliced(i + 1)))
+                    warnings->append({int(lines.size() + 1), QStringLiteral("text after a byte 26 that ends the file is never read")});
                 return lines;
+            }
             skipping = true;
             continue;
         }
@@ -136,8 +191,27 @@ QList<QByteArray> parseHelpFile(const QByteArray &bytes)
         lineStarted = true;
     }
     if (lineStarted)
-        lines.append(line);
+        endLine();
     return lines;
+}
+
+QList<FormatWarning> formatWarnings(const QByteArray &bytes)
+{
+    // Past this share of control codes the file is not text, and a warning per
+    // line would bury that one useful fact.
+    const qsizetype controls = std::count_if(bytes.begin(), bytes.end(), isControlByte);
+    if (controls * 10 > bytes.size()) {
+        return {{1, QStringLiteral("the file looks binary (%1 of its %2 bytes are control codes)")
+                        .arg(controls)
+                        .arg(bytes.size())}};
+    }
+    QList<FormatWarning> warnings;
+    const QList<QByteArray> lines = parseHelpFile(bytes, &warnings);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        addLineWarnings(lines[i], int(i + 1), warnings);
+    std::stable_sort(warnings.begin(), warnings.end(),
+                     [](const FormatWarning &a, const FormatWarning &b) { return a.line < b.line; });
+    return warnings;
 }
 
 QByteArray serializeHelpFile(const QList<QByteArray> &lines)

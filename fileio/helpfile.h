@@ -16,9 +16,21 @@
 
 namespace fileio {
 
+// Something that opening a file changes, hides or shows differently without a
+// word: a line cut to the page width, hidden or skipped bytes, UTF-8 text.
+struct FormatWarning {
+    int line = 0; // the line of the file, from 1
+    QString message;
+};
+
 // Returns the lines of a help file's bytes, in order. A file ending in a line
-// end has no empty line after it; an empty file has no lines.
-QList<QByteArray> parseHelpFile(const QByteArray &bytes);
+// end has no empty line after it; an empty file has no lines. When warnings is
+// given, the bytes the end marks (26) leave unread are reported into it.
+QList<QByteArray> parseHelpFile(const QByteArray &bytes, QList<FormatWarning> *warnings = nullptr);
+
+// Returns, in line order, what opening these bytes in the editor would silently
+// change or show wrongly. A file that looks binary gets that one warning only.
+QList<FormatWarning> formatWarnings(const QByteArray &bytes);
 
 // Returns the bytes of a help file holding these lines, each followed by CR LF.
 QByteArray serializeHelpFile(const QList<QByteArray> &lines);

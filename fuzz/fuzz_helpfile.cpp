@@ -1,5 +1,6 @@
 // Fuzz target for the help file reader: any bytes give lines free of line ends
 // and end marks, and those lines, written and read again, come back the same.
+// The warnings of --check never change what is read and point at lines that exist.
 
 #include "fileio/helpfile.h"
 #include "fuzzsupport.h"
@@ -33,5 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Such lines are exactly what the format carries unchanged.
     const QByteArray written = fileio::serializeHelpFile(lines);
     fuzz::require(fileio::parseHelpFile(written) == lines, "written lines do not read back the same");
+
+    QList<fileio::FormatWarning> endMarks;
+    fuzz::require(fileio::parseHelpFile(bytes, &endMarks) == lines, "asking for warnings changed the lines");
+    int previous = 1;
+    for (const fileio::FormatWarning &w : fileio::formatWarnings(bytes)) {
+        fuzz::require(w.line >= previous && w.line <= lines.size() + 1, "a warning out of order or past the file");
+        previous = w.line;
+    }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "render/devicepixels.h"
 
 #include <QProcess>
+#include "fileio/recovery.h"
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -98,6 +99,39 @@ private slots:
         QVERIFY(r.out.endsWith(f + ": line 1 points to nothing\n"));
     }
 
+    // The recovery copies of the user's state folder, newest first, with the
+    // time, the line count and the first line that holds text; none is no error.
+    void listRecovered()
+    {
+        qputenv("XDG_STATE_HOME", path("state").toUtf8());
+        Run r = cli({"--list-recovered"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QString());
+
+        fileio::RecoveryStore store;
+        QCOMPARE(store.folder(), path("state/helpedit"));
+        const QString older = store.pathForSession(QDateTime::currentDateTime());
+        const QString newer = store.pathForSession(QDateTime::currentDateTime());
+        store.write(older, {"old text"});
+        store.write(newer, {"", "caf\xE9 au lait", "more"});
+        QFile f(older);
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(QDateTime::currentDateTime().addSecs(-600),
+                                                              QFileDevice::FileModificationTime));
+        r = cli({"--list-recovered"});
+        qunsetenv("XDG_STATE_HOME");
+        QCOMPARE(r.status, 0);
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        const QStringList first = lines[0].split('\t');
+        QCOMPARE(first.size(), 4);
+        QCOMPARE(first[0], newer);
+        QVERIFY(QDateTime::fromString(first[1], "yyyy-MM-dd HH:mm").isValid());
+        QCOMPARE(first[2], "3");
+        QCOMPARE(first[3], QString::fromUtf8("caf\u00e9 au lait"));
+        QVERIFY(lines[1].startsWith(older + '\t'));
+        QVERIFY(lines[1].endsWith("\t1\told text"));
+    }
+
     void severalFilesAndUnreadableOnes()
     {
         write(path("good"), "\\@a;\n\\#a;\n");
@@ -182,28 +216,154 @@ private slots:
         QCOMPARE(tops.last(), 970);
     }
 
-    void modes()
+    void usageErrorsSayWhatInOneLine_data()
     {
-        QCOMPARE(app::cliMode({"helpedit"}), app::CliMode::Window);
-        QCOMPARE(app::cliMode({"helpedit", "notes.hlp"}), app::CliMode::Window);
-        QCOMPARE(app::cliMode({"helpedit", "--bogus"}), app::CliMode::Usage);
-        const Run help = cli({"--help"});
-        QCOMPARE(help.status, 0);
-        QVERIFY(help.out.contains("--check FILE..."));
-        QVERIFY(help.out.contains("--render FILE"));
-        QCOMPARE(cli({"--bogus"}).status, 2);
-        QCOMPARE(cli({"--render", path("doc.hlp")}).status, 2); // no --out
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("first");
+        QTest::newRow("unknown long") << QStringList{"--bogus"} << "helpedit: unknown option '--bogus'";
+        QTest::newRow("unknown short") << QStringList{"-x", "F"} << "helpedit: unknown option '-x'";
+        QTest::newRow("render without out") << QStringList{"--render", "F"} << "helpedit: option '--out' is missing";
+        QTest::newRow("out without value") << QStringList{"--render", "F", "--out"} << "helpedit: option '--out' needs a value";
+        QTest::newRow("out empty") << QStringList{"--render", "F", "--out="} << "helpedit: option '--out' needs a value";
+        QTest::newRow("check without file") << QStringList{"--check"} << "helpedit: --check needs at least one FILE";
+        QTest::newRow("render two files") << QStringList{"--render", "F", "G", "--out", "D"} << "helpedit: --render needs one FILE";
+        QTest::newRow("two modes") << QStringList{"--check", "--render", "F"} << "helpedit: --check and --render cannot";
+        QTest::newRow("option of another mode") << QStringList{"--check", "F", "--source"} << "helpedit: --source only goes with --render";
+        QTest::newRow("strict alone") << QStringList{"--strict", "F"} << "helpedit: --strict only goes with --check";
+        QTest::newRow("window with two files") << QStringList{"F", "G"} << "helpedit: the window opens one FILE";
+        QTest::newRow("switch with a value") << QStringList{"--check=F"} << "helpedit: unexpected value after '--check'";
+    }
+    void usageErrorsSayWhatInOneLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, first);
+        const Run r = cli(args);
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.out.isEmpty());
+        const QStringList lines = r.err.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].startsWith(first), qPrintable(lines[0]));
+        QCOMPARE(lines[1], QStringLiteral("Try 'helpedit --help' for more information."));
     }
 
-    void programRunsWithoutADisplay()
+    void helpAndVersionGoToStandardOutput()
     {
-        QProcess p;
+        for (const QString arg : {"-h", "--help", "-v", "--version"}) {
+            // Help and version win over the rest of the line, as in GNU programs.
+            const Run r = cli({"--check", arg});
+            QCOMPARE(r.status, 0);
+            QVERIFY(r.err.isEmpty());
+            QVERIFY(r.out.startsWith(arg.contains('h') ? "Usage: helpedit" : "helpedit 6"));
+        }
+    }
+
+    void filesAfterTheOptionsOrAfterDoubleDash()
+    {
+        QCOMPARE(app::parseCommandLine({"helpedit"}).mode, app::CliMode::Window);
+        app::CommandLine c = app::parseCommandLine({"helpedit", "--", "-odd.hlp"});
+        QCOMPARE(c.mode, app::CliMode::Window);
+        QCOMPARE(c.files, QStringList{"-odd.hlp"});
+
+        write(path("-odd.hlp"), "\\@a;\n\\#a;\n");
+        QDir::setCurrent(dir_.path());
+        const Run r = cli({"--check", "--", "-odd.hlp"});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QStringLiteral("-odd.hlp: links found = 1\n"));
+        c = app::parseCommandLine({"helpedit", "F", "--out", "D", "--source", "--render"});
+        QCOMPARE(c.mode, app::CliMode::Render);
+        QCOMPARE(c.out, QStringLiteral("D"));
+        QCOMPARE(c.display, render::DisplayMode::Source);
+    }
+
+    void warningsNameFileAndLineAndFailOnlyWhenStrict()
+    {
+        write(path("w.hlp"), "\\@a;\r\n" + QByteArray(121, 'x') + "\r\ncaf\xc3\xa9\r\n\\#a;\r\n");
+        QDir::setCurrent(dir_.path());
+        const QStringList expected = {"w.hlp:2: warning: line is 121 bytes long", "w.hlp:3: warning: line looks like UTF-8",
+                                      "w.hlp: links found = 1"};
+        for (const bool strict : {false, true}) {
+            const Run r = cli(strict ? QStringList{"--check", "--strict", "w.hlp"} : QStringList{"--check", "w.hlp"});
+            QCOMPARE(r.status, strict ? 1 : 0);
+            const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+            QCOMPARE(lines.size(), expected.size());
+            for (int i = 0; i < lines.size(); ++i)
+                QVERIFY2(lines[i].startsWith(expected[i]), qPrintable(lines[i]));
+        }
+        // A link fault still makes the status 1 without --strict, and an unreadable file 2.
+        write(path("f.hlp"), "\\@a;\n\\#b;\n" + QByteArray(130, 'y') + "\n");
+        QCOMPARE(cli({"--check", "f.hlp"}).status, 1);
+        QCOMPARE(cli({"--check", "--strict", "f.hlp", "missing.hlp"}).status, 2);
+    }
+
+    void renderRemovesOnlyStalePages()
+    {
+        const QString out = path("stale");
+        QDir().mkpath(out);
+        for (const char *name : {"page-001.png", "page-002.png", "page-007.png", "page-1000.png", "page-x.png", "notes.txt", "page-002.jpg"})
+            write(out + '/' + name, "old");
+        write(path("one.hlp"), "one page\n");
+        const Run r = cli({"--render", path("one.hlp"), "--out=" + out});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, out + "/page-001.png\n");
+        QCOMPARE(QDir(out).entryList(QDir::Files),
+                 (QStringList{"notes.txt", "page-001.png", "page-002.jpg", "page-x.png"}));
+        QCOMPARE(r.err.count(": removed"), 3);
+        QVERIFY(r.err.startsWith(out + "/page-002.png: removed"));
+        QVERIFY(!QImage(out + "/page-001.png").isNull());
+    }
+
+    void renderFailuresNameTheCause()
+    {
+        write(path("one.hlp"), "one page\n");
+        write(path("plain"), "a file, not a folder");
+        Run r = cli({"--render", path("one.hlp"), "--out", path("plain/sub")});
+        QCOMPARE(r.status, 2);
+        QCOMPARE(r.err, path("plain/sub") + ": cannot create folder: not a folder\n");
+        r = cli({"--render", path("one.hlp"), "--out", path("plain")});
+        QCOMPARE(r.err, path("plain") + ": cannot create folder: not a folder\n");
+
+        // A folder where the page goes: the write fails and says so, naming the page.
+        QDir().mkpath(path("taken/page-001.png"));
+        r = cli({"--render", path("one.hlp"), "--out", path("taken")});
+        QCOMPARE(r.status, 2);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(r.err.startsWith(path("taken/page-001.png") + ": cannot write file: "), qPrintable(r.err));
+        QVERIFY(r.err.size() > path("taken/page-001.png: cannot write file: ").size() + 1);
+        r = cli({"--render", path("absent.hlp"), "--out", path("taken")});
+        QVERIFY(r.err.startsWith(path("absent.hlp") + ": cannot read file"));
+    }
+
+    void everyOptionOfTheHelpIsInTheManPage()
+    {
+        QFile page(QStringLiteral(HELPEDIT_SOURCE_DIR "/helpedit.1"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString man = QString::fromUtf8(page.readAll()).replace(QStringLiteral("\\-"), QStringLiteral("-"));
+        static const QRegularExpression option(QStringLiteral("(?<![\\w-])--?[a-z][a-z-]*"));
+        QStringList options;
+        for (const auto &m : option.globalMatch(cli({"--help"}).out))
+            options << m.captured();
+        QVERIFY(options.contains("--strict") && options.contains("-v"));
+        for (const QString &o : options) {
+            const QRegularExpression inMan(QStringLiteral("(?<![\\w-])%1(?![\\w-])").arg(QRegularExpression::escape(o)));
+            QVERIFY2(man.contains(inMan), qPrintable(o + " is not in helpedit.1"));
+        }
+    }
+
+    // The installed program as scripts see it: no display, no toolkit noise.
+    QProcess &headless(QProcess &p)
+    {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("QT_QPA_PLATFORM");
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(HELPEDIT_BINARY), {"--version"});
+        return p;
+    }
+
+    void programRunsWithoutADisplay()
+    {
+        QProcess p;
+        headless(p).start(QStringLiteral(HELPEDIT_BINARY), {"--version"});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);
         QVERIFY(p.readAllStandardOutput().startsWith("helpedit 6"));
@@ -212,6 +372,44 @@ private slots:
         p.start(QStringLiteral(HELPEDIT_BINARY), {"--check", QStringLiteral(HELPEDIT_EXAMPLES "/sample.hlp")});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);
+
+        p.start(QStringLiteral(HELPEDIT_BINARY), {"--render", QStringLiteral(HELPEDIT_EXAMPLES "/sample.hlp"), "--out", path("headless")});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(p.readAllStandardError().isEmpty());
+        QVERIFY(!QImage(path("headless/page-001.png")).isNull());
+    }
+
+    void windowWithoutADisplaySaysSoInOneLine()
+    {
+        for (const char *display : {"", ":97"}) {
+            QProcess p;
+            QProcessEnvironment env = headless(p).processEnvironment();
+            if (*display)
+                env.insert("DISPLAY", display);
+            p.setProcessEnvironment(env);
+            p.start(QStringLiteral(HELPEDIT_BINARY), {QStringLiteral(HELPEDIT_EXAMPLES "/sample.hlp")});
+            QVERIFY(p.waitForFinished(30000));
+            QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p.exitCode(), 1);
+            const QByteArray err = p.readAllStandardError();
+            QCOMPARE(err.count('\n'), 1);
+            QVERIFY2(err.startsWith("helpedit: cannot open a display ("), err.constData());
+            QVERIFY(err.endsWith("); --check and --render work without one\n"));
+        }
+    }
+
+    void failedStandardOutputIsAFailure()
+    {
+        for (const QStringList &args : {QStringList{"--check", QStringLiteral(HELPEDIT_EXAMPLES "/sample.hlp")},
+                                        QStringList{"--help"}}) {
+            QProcess p;
+            headless(p).setStandardOutputFile(QStringLiteral("/dev/full"));
+            p.start(QStringLiteral(HELPEDIT_BINARY), args);
+            QVERIFY(p.waitForFinished(30000));
+            QCOMPARE(p.exitCode(), 2);
+            QVERIFY(p.readAllStandardError().startsWith("helpedit: cannot write to standard output"));
+        }
     }
 };
 

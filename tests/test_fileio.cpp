@@ -109,6 +109,9 @@ private slots:
     void serialize_data();
     void serialize();
     void roundTripKeepsEveryByteButLineEnds();
+    void warningsForWhatOpeningChanges_data();
+    void warningsForWhatOpeningChanges();
+    void warningsDoNotChangeTheLines();
 
     void writeThenReadBack();
     void readFailures_data();
@@ -180,6 +183,53 @@ void TestFileio::roundTripKeepsEveryByteButLineEnds()
     }
     lines << all << "" << "" << "\\b bold \\n" << all.right(128) << "";
     QCOMPARE(fileio::parseHelpFile(fileio::serializeHelpFile(lines)), lines);
+}
+
+// Expected warnings as "line:first words of the message".
+using Findings = QStringList;
+
+void TestFileio::warningsForWhatOpeningChanges_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<Findings>("findings");
+
+    QTest::newRow("clean, 120 bytes, cp1252, final 26")
+        << QByteArray(120, 'x') + "\r\ncaf\xe9 \x80\r\n\x1a" << Findings{};
+    QTest::newRow("121 bytes") << "a\r\n" + QByteArray(121, 'x') + "\r\n" << Findings{"2:line is 121 bytes long"};
+    QTest::newRow("text after 0") << "some text\n" + bytesOf({'a', 0, 'b', 10, 'c', 0, 10}) + "and more text\n"
+                                << Findings{"2:text after a byte 0"};
+    QTest::newRow("0 beyond the kept 120 only") << QByteArray(120, 'x') + QByteArray(1, 0) + "y"
+                                                << Findings{"1:line is 122 bytes long"};
+    QTest::newRow("26 inside a line") << bytesOf({'a', 26, 'b', 13, 10, 'c', 26, 26, 10}) << Findings{"1:text after a byte 26 is skipped"};
+    QTest::newRow("26 ends the file") << bytesOf({'a', 10, 26, 13, 10, 'x'}) << Findings{"2:text after a byte 26 that ends the file"};
+    QTest::newRow("26 after CR at a line start") << bytesOf({'a', 10, 13, 26, 'x'}) << Findings{"2:text after a byte 26 that ends the file"};
+    QTest::newRow("UTF-8") << QByteArray("ok\n\xc3\xa9t\xc3\xa9\n\xe2\x82\xac\n\xc3\n") << Findings{"2:line looks like UTF-8", "3:line looks like UTF-8"};
+    QTest::newRow("several on a line, in line order")
+        << QByteArray(130, 'x') + "\xc3\xa9" + QByteArray(1, 0) + "z\n\xc3\xa9\n"
+        << Findings{"1:line is 134 bytes long", "1:line looks like UTF-8", "2:line looks like UTF-8"};
+    QTest::newRow("binary, one warning only") << QByteArray(200, 'x') + QByteArray(60, 1) + QByteArray(300, 'y')
+                                               << Findings{"1:the file looks binary (60 of its 560 bytes"};
+}
+
+void TestFileio::warningsForWhatOpeningChanges()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(Findings, findings);
+    Findings found;
+    for (const fileio::FormatWarning &w : fileio::formatWarnings(bytes))
+        found << QString::number(w.line) + ':' + w.message;
+    QCOMPARE(found.size(), findings.size());
+    for (int i = 0; i < found.size(); ++i)
+        QVERIFY2(found[i].startsWith(findings[i]), qPrintable(found[i]));
+}
+
+void TestFileio::warningsDoNotChangeTheLines()
+{
+    // The warnings come from the editor's own reader; asking for them must not change what it reads.
+    const QByteArray bytes = bytesOf({'a', 26, 'b', 10, 0, 'c', 10, 26, 'd'});
+    QList<fileio::FormatWarning> warnings;
+    QCOMPARE(fileio::parseHelpFile(bytes, &warnings), fileio::parseHelpFile(bytes));
+    QCOMPARE(warnings.size(), 2);
 }
 
 void TestFileio::writeThenReadBack()
@@ -675,10 +725,10 @@ private slots:
     void fileNamedAtStartOpens()
     {
         putFile(path("start.hlp"), "hello\n");
-        form().openFromArguments({"helpedit", path("start.hlp")});
+        form().openFromCommandLine(path("start.hlp"));
         QCOMPARE(grid().getLine(1), QByteArray("hello"));
         QCOMPARE(form().msgtext()->text(), QStringLiteral("file loaded. Lines = 1"));
-        form().openFromArguments({"helpedit"});
+        form().openFromCommandLine({});
         QCOMPARE(grid().getLine(1), QByteArray("hello"));
     }
 };

@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when any is missing.
+# Installs the Debian packages that are missing: those the program needs to
+# build and run; with --test also those only the tests need; with --fuzz also
+# those only `make fuzz` needs.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ make qt6-base-dev libfontconfig-dev fonts-liberation)
-# The end-to-end test runs the program on a virtual X server and drives it with xdotool.
-pkgs+=(xvfb xdotool x11-xkb-utils libxcb1-dev)
-# Only `make fuzz` needs clang and its libFuzzer runtime (--fuzz).
+# The end-to-end test runs the program on a virtual X server and drives it with
+# xdotool (with setxkbmap for other keyboard layouts and xcb to press the close
+# box); the install test validates the desktop entry, the metainfo and the
+# MIME type, and reads the man page.
+test_pkgs=(xvfb xdotool x11-xkb-utils libxcb1-dev desktop-file-utils appstream shared-mime-info man-db)
+# Only `make fuzz` needs clang and its libFuzzer runtime.
 fuzz_pkgs=(clang libclang-rt-14-dev)
-if [ "${1:-}" = "--fuzz" ]; then pkgs+=("${fuzz_pkgs[@]}"); fi
+case "${1:-}" in
+  --test) pkgs+=("${test_pkgs[@]}") ;;
+  --fuzz) pkgs+=("${fuzz_pkgs[@]}") ;;
+esac
 missing=()
 for p in "${pkgs[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
