@@ -91,3 +91,8 @@ fuzz:
 
 clean:
 	rm -rf $(BUILD)
+
+# Retakes the README's picture of the window (docs/window.png) on a virtual X server.
+.PHONY: screenshot
+screenshot: test-deps build
+	bash tools/screenshot.sh
