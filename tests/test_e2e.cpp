@@ -101,7 +101,7 @@ int pressCloseBox(const char *wid)
         return 1;
     auto atom = [c](const char *name) {
         xcb_intern_atom_reply_t *r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(strlen(name)), name), nullptr);
-        const xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
         free(r);
         return a;
     };
@@ -270,7 +270,7 @@ class TestEndToEnd : public QObject {
             return "(SAVE not clicked)";
         useFileDialog("^Save As$", path);
         QFile saved(path);
-        QTest::qWaitFor([&] { return saved.exists(); }, kScreenTimeoutMs);
+        (void)QTest::qWaitFor([&] { return saved.exists(); }, kScreenTimeoutMs);
         return saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray("(not saved)");
     }
 
@@ -442,9 +442,20 @@ private slots:
         QCOMPARE(inkPixels(screenshot().copy(kMessageLine)), 0);
     }
 
-    // A killed editor leaves the text typed up to a few seconds before.
-    void killedEditorLeavesTypedText()
+    // Asked to end by a signal (a logout, kill, Ctrl+C), the editor keeps
+    // what was typed at once; killed outright, what was typed a few seconds before.
+    void endedEditorLeavesTypedText()
     {
+        QVERIFY(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"),
+                     QStringLiteral("ended by a signal")}));
+        QTRY_VERIFY_WITH_TIMEOUT(inkPixels(firstRow()) > 30, kScreenTimeoutMs);
+        QTest::qWait(300); // the last letters are typed once the row stops changing
+        app_.terminate(); // SIGTERM
+        QVERIFY(app_.waitForFinished(kCommandTimeoutMs));
+        QCOMPARE(app_.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(newestRecoveryCopy(), QByteArray("ended by a signal\r\n"));
+
+        startEditor();
         QVERIFY(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"),
                      QStringLiteral("survives a kill")}));
         QTRY_VERIFY_WITH_TIMEOUT(inkPixels(firstRow()) > 30, kScreenTimeoutMs);
