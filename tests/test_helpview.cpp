@@ -108,6 +108,11 @@ private slots:
         }
         QVERIFY(!(form_.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(form_.minimumSize(), form_.maximumSize());
+        // It takes no text: no input method composes for it.
+        QList<QWidget *> widgets = form_.findChildren<QWidget *>();
+        widgets << &form_;
+        for (const QWidget *w : widgets)
+            QVERIFY2(!w->inputMethodQuery(Qt::ImEnabled).toBool(), qPrintable(w->objectName()));
     }
 
     void linkTableHoldsOnlyTheFormLink()
