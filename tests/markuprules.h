@@ -45,6 +45,7 @@ inline const Face &face(const FaceKey &key)
     f.setBold(key.bold);
     f.setItalic(key.italic);
     f.setKerning(false);
+    f.setHintingPreference(QFont::PreferFullHinting); // as the page draws, for the same pixels
     int best = 1;
     for (int size = 1; size <= 2 * key.height; ++size) {
         f.setPixelSize(size);
