@@ -181,6 +181,20 @@ private slots:
         QCOMPARE(st().cursorLine, lineAfter);
     }
 
+    // The page that shows line 1000 is reached only by the caret; a wheel turn
+    // up moves it back with the bar already at its end, and the caret rides along.
+    void wheelUpFromTheLastPage()
+    {
+        bar()->setValue(968);
+        click(999, 0);
+        key(Qt::Key_Down);
+        QCOMPARE(st().topLine, 970);
+        wheel({400, 400}, 120);
+        QCOMPARE(st().topLine, 969);
+        QCOMPARE(caret(), Pos(999, 1));
+        QCOMPARE(bar()->value(), 968);
+    }
+
     // The line under the mouse, also while a held button drags it above the page.
     void lineUnderTheMouse_data()
     {

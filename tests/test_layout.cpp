@@ -237,6 +237,7 @@ private slots:
             // Tabs after boxes and link glyphs.
             {"\\[Hx\\[\\tH", false}, {"\\[\\tHx", false}, {"\\@a;\\tH", false}, {"\\#a; x\\tH", false},
             {"W\\@a;\\#b;\\tH\\t\\[x\\[ H", false}, {"\\[\\[\\[x", false}, {"\\[ab\\ncd\\[ef", false},
+            {"ab\\[", false}, {"\\[\\nxy", false}, // a box with nothing in it shows its left edge alone
             // Codes after a large or lowered style.
             {"\\lHg\\pHg\\nHg", false}, {"\\sHg\\lHg", false}, {"\\hHg\\sHg\\fHg", false},
             {"\\pHg\\tHg\\nHg", false}, {"\\SHg\\NHg\\MHg", false},
