@@ -96,3 +96,10 @@ clean:
 .PHONY: screenshot
 screenshot: test-deps build
 	bash tools/screenshot.sh
+
+# Plants each fault of tools/mutants.txt in turn, rebuilds incrementally and runs
+# the tests but test_e2e; prints the survivors and the kill rate (docs/mutation.md).
+# Takes many minutes; never part of `make test`.
+.PHONY: mutate
+mutate: build
+	python3 tools/mutate.py --build $(BUILD)

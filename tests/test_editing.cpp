@@ -5,6 +5,7 @@
 #include "app/Unit1.h"
 #include "editorwindow.h"
 #include "base/errorreport.h"
+#include "markuprules.h"
 
 #include <QApplication>
 #include <QTest>
@@ -221,6 +222,20 @@ private slots:
         QCOMPARE(st().topLine, topAfter);
         QCOMPARE(bar()->value(), topAfter - 1);
         QCOMPARE(st().cursorLine, lineAfter);
+    }
+
+    // The page that shows line 1000 is reached only by the caret; a wheel turn
+    // up moves it back with the bar already at its end, and the caret rides along.
+    void wheelUpFromTheLastPage()
+    {
+        bar()->setValue(968);
+        click(999, 0);
+        key(Qt::Key_Down);
+        QCOMPARE(st().topLine, 970);
+        wheel({400, 400}, 120);
+        QCOMPARE(st().topLine, 969);
+        QCOMPARE(caret(), Pos(999, 1));
+        QCOMPARE(bar()->value(), 968);
     }
 
     // The line under the mouse, also while a held button drags it above the page.
@@ -544,6 +559,66 @@ private slots:
             QTest::keyClick(form().windowHandle(), Qt::Key_K); // to whatever has the focus
             QCOMPARE(text(1), typed += 'k');
         }
+    }
+
+    // Each command from another state than the tests above use: the page scrolled
+    // to line 500 with the bar away from 0, the source view on, and the caret put
+    // before column 6 of "\\hxyz\\[q" by a click right of the text, Right and
+    // three presses of Left. Expected texts are of the lines before, at and after
+    // the caret's; the caret's x is measured by the rules in the source view.
+    void commandsFromAScrolledSourceView_data()
+    {
+        QTest::addColumn<int>("qtKey"); QTest::addColumn<Mods>("mods"); QTest::addColumn<QString>("keyText");
+        QTest::addColumn<int>("line"); QTest::addColumn<Pos>("after"); QTest::addColumn<int>("top");
+        QTest::addColumn<QList<QByteArray>>("expected");
+        const Mods none, ctrl(Qt::ControlModifier), altMod(Qt::AltModifier);
+        const QByteArray a = "\\fab\\tcd", b = "\\hxyz\\[q", c = "w";
+        const auto row = [&](const char *name, int k, Mods m, const char *t, int line, Pos after, int top,
+                             QList<QByteArray> texts) {
+            QTest::newRow(name) << k << m << QString::fromLatin1(t) << line << after << top << texts;
+        };
+        row("type", Qt::Key_K, none, "k", 511, {511, 7}, 500, {a, "\\hxyzk\\[q", c});
+        row("Backspace", Qt::Key_Backspace, none, "\b", 511, {511, 5}, 500, {a, "\\hxy\\[q", c});
+        row("Delete", Qt::Key_Delete, none, "\x7f", 511, {511, 6}, 500, {a, "\\hxyz[q", c});
+        row("Left", Qt::Key_Left, none, "", 511, {511, 5}, 500, {a, b, c});
+        row("Right", Qt::Key_Right, none, "", 511, {511, 7}, 500, {a, b, c});
+        row("Home", Qt::Key_Home, none, "", 511, {511, 1}, 500, {a, b, c});
+        row("End", Qt::Key_End, none, "", 511, {511, 9}, 500, {a, b, c});
+        row("Up", Qt::Key_Up, none, "", 511, {510, 6}, 500, {a, b, c});
+        row("Down to a short line", Qt::Key_Down, none, "", 511, {512, 2}, 500, {a, b, c});
+        row("Enter", Qt::Key_Return, none, "\r", 511, {512, 1}, 500, {a, b, c});
+        row("Ctrl+X", Qt::Key_X, ctrl, "\x18", 511, {511, 1}, 500, {a, "", c});
+        row("Ctrl+Y", Qt::Key_Y, ctrl, "\x19", 511, {511, 2}, 500, {a, c, ""});
+        row("Ctrl+Z", Qt::Key_Z, ctrl, "\x1a", 511, {511, 1}, 500, {a, "", b});
+        row("Alt+O twice", Qt::Key_O, altMod, "o", 511, {511, 7}, 500, {a, "\\hxyz\xF3\\[q", c});
+        row("Up on the top row", Qt::Key_Up, none, "", 500, {499, 6}, 499, {a, b, c});
+        row("Down on the bottom row", Qt::Key_Down, none, "", 530, {531, 2}, 501, {a, b, c});
+        row("Enter on the bottom row", Qt::Key_Return, none, "\r", 530, {531, 1}, 501, {a, b, c});
+    }
+    void commandsFromAScrolledSourceView()
+    {
+        QFETCH(int, qtKey); QFETCH(Mods, mods); QFETCH(QString, keyText);
+        QFETCH(int, line); QFETCH(Pos, after); QFETCH(int, top); QFETCH(QList<QByteArray>, expected);
+        put(line - 1, {"\\fab\\tcd", "\\hxyz\\[q", "w"});
+        bar()->setValue(499);
+        QTest::mouseClick(form().codebox(), Qt::LeftButton);
+        click(line, 799);
+        key(Qt::Key_Right);
+        for (int i = 0; i < 3; ++i)
+            key(Qt::Key_Left);
+        QCOMPARE(caret(), Pos(line, 6));
+        if (mods & Qt::AltModifier) {
+            alt();
+            key(qtKey, mods, keyText); // the first press places ò, the second replaces it
+        }
+        key(qtKey, mods, keyText);
+        QCOMPARE(caret(), after);
+        QCOMPARE(texts(line - 1, 3), expected);
+        QCOMPARE(st().topLine, top);
+        QCOMPARE(bar()->value(), top - 1);
+        QCOMPARE(st().sourceMode, render::DisplayMode::Source);
+        const int x = rules::columnX(text(after.first), after.second, true);
+        QCOMPARE(form().pageView().caretRect(), QRect(x - 1, 5 + 25 * (after.first - top), 2, 25));
     }
 
     // ---- smallest repaint ---------------------------------------------------

@@ -5,6 +5,7 @@
 #include "document/editor.h"
 #include "helpview/helptext.h"
 #include "helpview/helpunit.h"
+#include "markuprules.h"
 #include "render/colors.h"
 #include "render/glyphs.h"
 #include "render/pageview.h"
@@ -121,6 +122,11 @@ private slots:
         QCOMPARE(link().pointerLine, 19);
         QCOMPARE(link().markerLine, 20);
         QVERIFY(form_.helpLinkTable().entry(2).name.isEmpty());
+        // The glyphs' left edges: the x at the name's ";" less the glyph's width, by the rules.
+        for (auto [line, code, x] : {std::tuple{19, "\\@form;", link().pointerX}, {20, "\\#form;", link().markerX}}) {
+            const QByteArray text = helpview::helpText().at(line);
+            QCOMPARE(x, rules::columnX(text, int(text.indexOf(code)) + 7, false) - 20);
+        }
     }
 
     void rowsMatchTheEditorsRendering()
@@ -196,6 +202,35 @@ private slots:
         QTest::mouseClick(box, Qt::RightButton, {}, arrow - QPoint(0, 25));
         QCOMPARE(bar().value(), 7);
         QCOMPARE(form_.helpTopIndex(), 7);
+        form_.hide();
+    }
+
+    // With the text scrolled the rows move and the links with them; a click on
+    // the arrow asks for position 20 and a click on the dot for position 1.
+    void linksFollowTheScrolledRows()
+    {
+        form_.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form_));
+        QWidget *box = form_.paintBox1();
+        for (int position : {3, 7}) {
+            bar().setValue(position);
+            const QPoint arrow(link().pointerX + 10, (19 - position) * 25 + 17);
+            const QPoint dot(link().markerX + 10, (20 - position) * 25 + 17);
+            QTest::mouseMove(box, arrow - QPoint(0, 25)); // the row above holds no glyph there
+            QCOMPARE(form_.helpHoverTarget(), 0);
+            QTest::mouseClick(box, Qt::LeftButton, {}, arrow - QPoint(0, 25));
+            QCOMPARE(bar().value(), position);
+            QTest::mouseMove(box, dot);
+            QCOMPARE(form_.helpHoverTarget(), 1);
+            QTest::mouseClick(box, Qt::LeftButton, {}, dot);
+            QCOMPARE(bar().value(), 1);
+            bar().setValue(position);
+            QTest::mouseMove(box, arrow);
+            QCOMPARE(form_.helpHoverTarget(), 20);
+            QTest::mouseClick(box, Qt::MiddleButton, {}, arrow);
+            QCOMPARE(form_.helpTopIndex(), 7);
+            QCOMPARE(form_.helpHoverTarget(), 0);
+        }
         form_.hide();
     }
 

@@ -67,6 +67,8 @@ void TestLinks::messages_data()
         << QList<QByteArray>{"\\@b;", "\\@a", "b;"} << "line 1 points to nothing";
     QTest::newRow("duplicate beats points to nothing")
         << QList<QByteArray>{"\\@a;", "\\@a;", "\\#a;"} << "duplicate link names";
+    QTest::newRow("duplicates apart")
+        << QList<QByteArray>{"\\@a;", "\\@b;", "\\@c;", "\\@a;", "\\#a;", "\\#b;", "\\#c;"} << "duplicate link names";
     QTest::newRow("case differs") << QList<QByteArray>{"\\@Go;", "\\@go;", "\\#go;", "\\#Go;"}
                                   << "links found = 2";
     QTest::newRow("trailing space counts") << QList<QByteArray>{"\\@a ;", "\\#a;"}

@@ -134,7 +134,6 @@ private slots:
     void lineEndResetsTheStyle()
     {
         // Nothing carries from one walk to the next.
-        QCOMPARE(colX("\\l\\fWWW", 8), colX("\\l\\fWWW", 8));
         colX("\\h\\cWWWW", 9);
         QCOMPARE(colX("WWW", 4), colX("\\nWWW", 6));
     }
@@ -249,31 +248,6 @@ private slots:
         QCOMPARE(pixel(img, end - 1, kRowTop + 1), kBoxColor);
         QCOMPARE(pixel(img, end, kRowTop + 1), kPageColor);
         QVERIFY(!hasColor(img, QRect(end, kRowTop, 50, 25), kBoxColor));
-    }
-
-    void textOffsetsFollowTheCodes()
-    {
-        // \p draws at the row top, \s twelve pixels lower, at the same size.
-        const QImage sup = drawn("\\pH");
-        const QImage sub = drawn("\\sH");
-        const QRect a = ink(sup, QRect(0, kRowTop, 50, 40));
-        const QRect b = ink(sub, QRect(0, kRowTop, 50, 40));
-        QVERIFY(!a.isNull());
-        QCOMPARE(b.top() - a.top(), 12);
-        QCOMPARE(b.height(), a.height());
-        // Plain text sits five pixels down: the same ink as after \n.
-        QCOMPARE(ink(drawn("H"), QRect(0, kRowTop, 50, 40)), ink(drawn("\\nH"), QRect(0, kRowTop, 50, 40)));
-        QVERIFY(ink(drawn("H"), QRect(0, 0, 800, 100)).top() >= kRowTop + 5);
-    }
-
-    void headerAndItalicColours()
-    {
-        const QImage h = drawn("\\th:\\t\\hheader");
-        QVERIFY(hasColor(h, QRect(200, kRowTop, 100, 25), kHeaderColor));
-        QVERIFY(!hasColor(h, QRect(0, kRowTop, 100, 25), kHeaderColor));
-        QVERIFY(ink(h, QRect(200, kRowTop, 100, 25)).top() < kRowTop + 5);
-        const QImage i = drawn("\\iitalic");
-        QVERIFY(hasColor(i, QRect(0, kRowTop, 100, 25), kBlue));
     }
 
     void backgroundCellsLeaveGaps()
