@@ -290,7 +290,7 @@ class TestEndToEnd : public QObject {
     }
 
     // Starts the editor and gives its window the keyboard and the mouse.
-    void startEditor()
+    void startEditor(const QStringList &args = {})
     {
         stop(app_);
         tieToTest(app_);
@@ -298,7 +298,7 @@ class TestEndToEnd : public QObject {
         app_.setWorkingDirectory(dir_.path());
         // What it says on standard error is read by the tests; the rest shows.
         app_.setProcessChannelMode(QProcess::ForwardedOutputChannel);
-        app_.start(QStringLiteral(HELPEDIT_BINARY), {});
+        app_.start(QStringLiteral(HELPEDIT_BINARY), args);
         QVERIFY2(app_.waitForStarted(5000), HELPEDIT_BINARY);
         wid_ = waitForWindow(kCaption);
         QVERIFY2(!wid_.isEmpty(), "the editor window did not show");
@@ -460,9 +460,14 @@ private slots:
                      QStringLiteral("survives a kill")}));
         QTRY_VERIFY_WITH_TIMEOUT(inkPixels(firstRow()) > 30, kScreenTimeoutMs);
         QTest::qWait(3000);
+        const QImage typed = firstRow();
         app_.kill(); // SIGKILL: nothing runs in the editor after it
         QVERIFY(app_.waitForFinished(kCommandTimeoutMs));
         QCOMPARE(newestRecoveryCopy(), QByteArray("survives a kill\r\n"));
+
+        // --recover brings it back onto the page, as the row typed before.
+        startEditor({QStringLiteral("--recover")});
+        QTRY_COMPARE_WITH_TIMEOUT(differingPixels(firstRow(), typed), 0, kScreenTimeoutMs);
     }
 };
 
