@@ -61,10 +61,11 @@ public:
 
     // Returns the x the last drawLine walk reached after its last cell (5 for an empty line).
     int lastDrawX() const { return lastDrawX_; }
-    // Returns whether every pixel the last drawLine may have touched lies in area (device pixels).
-    bool lastDrawWithin(const QRect &area) const
+    // Returns the device pixels the last drawLine may have touched (empty when
+    // it drew nothing), or nothing when that is unknown.
+    std::optional<QRect> lastReach() const
     {
-        return !reachUnknown_ && (reach_.isEmpty() || area.contains(reach_));
+        return reachUnknown_ ? std::nullopt : std::optional<QRect>(reach_);
     }
 
 private:
