@@ -78,12 +78,13 @@ void PageRenderer::drawRow(int line, int topLine, DisplayMode mode)
 {
     const int top = rowTop(line, topLine);
     base::checkRange(top, 0, 65535);
-    RowRecord row{lines_(line)};
+    RowRecord row{lines_(line), QRect(), QRect()};
     if (!row.text.isEmpty()) {
         QPainter p(&page_);
         machine_.drawLine(p, row.text, top, mode);
         ++stats_.linesDrawn;
         row.reach = machine_.lastReach();
+        row.changed = machine_.lastChange().value_or(QRect());
     }
     const int index = line - topLine;
     if (index >= 0 && index < doc::kRows)
@@ -192,6 +193,10 @@ bool PageRenderer::canMove(int topLine, DisplayMode mode) const
         // moved there. The editor's rows are drawn again where they overlap.
         if (!rows_[size_t(r)].reach || (clearing_ == RowClearing::EachRow && !withinBand(r)))
             return false;
+        const QRect band = rowBand(r);
+        const QRect &reach = *rows_[size_t(r)].reach;
+        if (!reach.isEmpty() && (reach.top() < band.top() - band.height() || reach.bottom() > band.bottom() + band.height()))
+            return false;
         if (old >= 0 && old < doc::kRows && rows_[size_t(old)].text != lines_(topLine + r))
             return false;
     }
@@ -207,8 +212,7 @@ bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
     const int band = rowBand(1).top() - rowBand(0).top();
     const int first = rowBand(0).top();
     const int last = doc::kRows - 1;
-    // What the row leaving the page drew, where the image's pixels go.
-    const QRect gone = rows_[size_t(step > 0 ? 0 : last)].reach->translated(0, -step * band);
+    const DeviceRows gone = goneRows(step);
     if (step > 0) {
         moveImageRows(first + band, first, band * last);
         std::rotate(rows_.begin(), rows_.begin() + 1, rows_.end());
@@ -216,28 +220,28 @@ bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
         moveImageRows(first, first + band, band * last);
         std::rotate(rows_.rbegin(), rows_.rbegin() + 1, rows_.rend());
     }
-    for (RowRecord &row : rows_)
+    for (RowRecord &row : rows_) {
         row.reach = row.reach->translated(0, -step * band);
+        row.changed.translate(0, -step * band);
+    }
     const int newRow = step > 0 ? last : 0;
     const int line = topLine + newRow;
     // Drawn afresh: the margins above and below the rows, what the leaving row
     // drew, and the new row's band.
     std::vector<DeviceRows> spans{{0, first - 1}, {first + band * doc::kRows, page_.height() - 1},
-                                  {rowBand(newRow).top(), rowBand(newRow).bottom()}};
-    if (!gone.isEmpty())
-        spans.push_back({gone.top(), gone.bottom()});
+                                  {rowBand(newRow).top(), rowBand(newRow).bottom()}, gone};
     if (step > 0) {
         // The last row is drawn last: it goes over what the rows above left.
-        rows_[size_t(newRow)] = RowRecord{lines_(line), std::nullopt};
+        rows_[size_t(newRow)] = RowRecord{lines_(line), std::nullopt, QRect()};
         redrawDeviceRows(spans, mode, -1);
         drawRow(line, topLine, mode);
     } else {
         // The first row is drawn first: what it reaches beyond its band is drawn
         // again once its reach is known, so that the rows below lie over it.
-        rows_[size_t(newRow)] = RowRecord{lines_(line), rowBand(newRow)};
+        rows_[size_t(newRow)] = RowRecord{lines_(line), rowBand(newRow), rowBand(newRow)};
         redrawDeviceRows(spans, mode, newRow);
-        if (const std::optional<QRect> &reach = rows_[size_t(newRow)].reach; reach && !reach->isEmpty())
-            redrawDeviceRows({{rowBand(newRow).bottom() + 1, reach->bottom()}}, mode, -1);
+        if (const QRect &changed = rows_[size_t(newRow)].changed; !changed.isEmpty())
+            redrawDeviceRows({{rowBand(newRow).bottom() + 1, changed.bottom()}}, mode, -1);
     }
     if (!rows_[size_t(newRow)].reach || (clearing_ == RowClearing::EachRow && !withinBand(newRow)))
         return false;
@@ -245,6 +249,27 @@ bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
     recordValid_ = true;
     ++stats_.pageMoves;
     return true;
+}
+
+// Returns the device rows, where the image's pixels go, that the row leaving
+// the page by step may have changed in the moved part of the image.
+PageRenderer::DeviceRows PageRenderer::goneRows(int step) const
+{
+    const int band = rowBand(1).top() - rowBand(0).top();
+    if (step > 0) {
+        // What the first row drew below its band, onto pixels that were clear
+        // then whatever the rows around it hold, as rows reach one band at most.
+        const QRect &changed = rows_[0].changed;
+        if (changed.isEmpty())
+            return {1, 0};
+        return {rowBand(0).bottom() + 1 - band, changed.bottom() - band};
+    }
+    // What the last row drew above its band lay over the row above it.
+    const int last = doc::kRows - 1;
+    const QRect &reach = *rows_[size_t(last)].reach;
+    if (reach.isEmpty())
+        return {1, 0};
+    return {reach.top() + band, rowBand(last).top() - 1 + band};
 }
 
 void PageRenderer::redrawDeviceRows(std::vector<DeviceRows> spans, DisplayMode mode, int pending)
@@ -304,6 +329,7 @@ void PageRenderer::redrawSpan(const DeviceRows &span, DisplayMode mode, int pend
         if (r == pending) {
             const std::optional<QRect> reach = machine_.lastReach();
             row.reach = row.text.isEmpty() ? QRect() : reach ? std::optional(reach->translated(0, origin)) : std::nullopt;
+            row.changed = row.text.isEmpty() ? QRect() : machine_.lastChange().value_or(QRect()).translated(0, origin);
         }
     }
     p.end();

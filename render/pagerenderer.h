@@ -68,6 +68,8 @@ private:
         // The device pixels its drawing may have touched (empty: none); nothing
         // when that is unknown.
         std::optional<QRect> reach = QRect();
+        // The part of reach whose pixels the drawing changed.
+        QRect changed;
     };
     // Device pixel rows top..bottom of the page image.
     struct DeviceRows {
@@ -85,6 +87,7 @@ private:
     void renderAfresh(int topLine, DisplayMode mode);
     bool canMove(int topLine, DisplayMode mode) const;
     bool moveByOneRow(int topLine, DisplayMode mode);
+    DeviceRows goneRows(int step) const;
     void moveImageRows(int from, int to, int count);
     void redrawDeviceRows(std::vector<DeviceRows> spans, DisplayMode mode, int pending);
     void redrawSpan(const DeviceRows &span, DisplayMode mode, int pending);

@@ -67,6 +67,12 @@ public:
     {
         return reachUnknown_ ? std::nullopt : std::optional<QRect>(reach_);
     }
+    // Returns the part of lastReach whose pixels the last drawLine may have
+    // changed: fills left out because they would change nothing are not in it.
+    std::optional<QRect> lastChange() const
+    {
+        return reachUnknown_ ? std::nullopt : std::optional<QRect>(changed_);
+    }
 
 private:
     enum class Family : uint8_t { Arial, Courier };
@@ -120,6 +126,7 @@ private:
     // The device pixels the last drawing walk may have touched; unknown once
     // a character went through the painter's text call.
     QRect reach_;
+    QRect changed_;
     bool reachUnknown_ = false;
 };
 
