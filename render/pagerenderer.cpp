@@ -213,17 +213,7 @@ bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
     const int first = rowBand(0).top();
     const int last = doc::kRows - 1;
     const DeviceRows gone = goneRows(step);
-    if (step > 0) {
-        moveImageRows(first + band, first, band * last);
-        std::rotate(rows_.begin(), rows_.begin() + 1, rows_.end());
-    } else {
-        moveImageRows(first, first + band, band * last);
-        std::rotate(rows_.rbegin(), rows_.rbegin() + 1, rows_.rend());
-    }
-    for (RowRecord &row : rows_) {
-        row.reach = row.reach->translated(0, -step * band);
-        row.changed.translate(0, -step * band);
-    }
+    shiftImage(step);
     const int newRow = step > 0 ? last : 0;
     const int line = topLine + newRow;
     // Drawn afresh: the margins above and below the rows, what the leaving row
@@ -236,8 +226,8 @@ bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
         redrawDeviceRows(spans, mode, -1);
         drawRow(line, topLine, mode);
     } else {
-        // The first row is drawn first: what it reaches beyond its band is drawn
-        // again once its reach is known, so that the rows below lie over it.
+        // The first row is drawn first: what it changed beyond its band is drawn
+        // again once that is known, so that the rows below lie over it.
         rows_[size_t(newRow)] = RowRecord{lines_(line), rowBand(newRow), rowBand(newRow)};
         redrawDeviceRows(spans, mode, newRow);
         if (const QRect &changed = rows_[size_t(newRow)].changed; !changed.isEmpty())
@@ -249,6 +239,25 @@ bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
     recordValid_ = true;
     ++stats_.pageMoves;
     return true;
+}
+
+// Moves the image and the row records by one row, up for step 1 and down for -1.
+void PageRenderer::shiftImage(int step)
+{
+    const int band = rowBand(1).top() - rowBand(0).top();
+    const int first = rowBand(0).top();
+    const int kept = doc::kRows - 1;
+    if (step > 0) {
+        moveImageRows(first + band, first, band * kept);
+        std::rotate(rows_.begin(), rows_.begin() + 1, rows_.end());
+    } else {
+        moveImageRows(first, first + band, band * kept);
+        std::rotate(rows_.rbegin(), rows_.rbegin() + 1, rows_.rend());
+    }
+    for (RowRecord &row : rows_) {
+        row.reach = row.reach->translated(0, -step * band);
+        row.changed.translate(0, -step * band);
+    }
 }
 
 // Returns the device rows, where the image's pixels go, that the row leaving
@@ -309,12 +318,7 @@ void PageRenderer::redrawSpan(const DeviceRows &span, DisplayMode mode, int pend
     const int band = rowBand(1).top() - rowBand(0).top();
     const int shift = std::min(firstRow, span.top / band);
     const int origin = shift * band;
-    const int height = span.bottom - origin + 1;
-    if (strip_.width() != page_.width() || strip_.height() < height) {
-        strip_ = QImage(page_.width(), std::max(height, 3 * band), QImage::Format_RGB32);
-        stripClean_ = CleanMap(strip_.height());
-    }
-    clearRows(strip_, stripClean_, 0, height - 1);
+    prepareStrip(span.bottom - origin + 1);
     machine_.setCleanMap(&stripClean_);
     const auto restore = qScopeGuard([this] { machine_.setCleanMap(&clean_); });
     QPainter p(&strip_);
@@ -334,6 +338,17 @@ void PageRenderer::redrawSpan(const DeviceRows &span, DisplayMode mode, int pend
     }
     p.end();
     copyFromStrip(span, origin);
+}
+
+// Makes the first height rows of the strip clear, making the strip when it is smaller.
+void PageRenderer::prepareStrip(int height)
+{
+    if (strip_.width() != page_.width() || strip_.height() < height) {
+        const int band = rowBand(1).top() - rowBand(0).top();
+        strip_ = QImage(page_.width(), std::max(height, 3 * band), QImage::Format_RGB32);
+        stripClean_ = CleanMap(strip_.height());
+    }
+    clearRows(strip_, stripClean_, 0, height - 1);
 }
 
 void PageRenderer::copyFromStrip(const DeviceRows &span, int origin)

@@ -88,6 +88,8 @@ private:
     bool canMove(int topLine, DisplayMode mode) const;
     bool moveByOneRow(int topLine, DisplayMode mode);
     DeviceRows goneRows(int step) const;
+    void shiftImage(int step);
+    void prepareStrip(int height);
     void moveImageRows(int from, int to, int count);
     void redrawDeviceRows(std::vector<DeviceRows> spans, DisplayMode mode, int pending);
     void redrawSpan(const DeviceRows &span, DisplayMode mode, int pending);
