@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QStyleOptionSlider>
 #include <QWheelEvent>
 
 #include <cstdio>
@@ -26,6 +27,8 @@ namespace {
 const QString kArial = QStringLiteral("arial");
 constexpr int kClientWidth = 851;
 constexpr int kClientHeight = 911;
+// Rows above and below the slider that a style may paint its edge or shadow on.
+constexpr int kSliderMargin = 2;
 
 // The error box of a failed open or save: which file, why, and what was kept.
 base::FileError fileFailure(const QString &path, const base::FileError &cause, const char *kept)
@@ -54,6 +57,43 @@ void CodeBox::mousePressEvent(QMouseEvent *e)
 {
     if (e->button() == Qt::LeftButton)
         form_.handle([&] { form_.codeboxClick(); });
+}
+
+PageBar::PageBar(QWidget *parent) : QScrollBar(Qt::Vertical, parent) {}
+
+QRect PageBar::part(QStyle::SubControl control) const
+{
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    return style()->subControlRect(QStyle::CC_ScrollBar, &opt, control, this);
+}
+
+bool PageBar::atEnd() const
+{
+    return value() == minimum() || value() == maximum();
+}
+
+void PageBar::sliderChange(SliderChange change)
+{
+    if (change != SliderValueChange || !paintedSlider_.isValid()) {
+        QScrollBar::sliderChange(change);
+        return;
+    }
+    const QRect now = part(QStyle::SC_ScrollBarSlider);
+    const int top = std::min(now.top(), paintedSlider_.top()) - kSliderMargin;
+    const int bottom = std::max(now.bottom(), paintedSlider_.bottom()) + kSliderMargin;
+    QRegion dirty(0, top, width(), bottom - top + 1);
+    // At either end the arrow buttons may change their look as well.
+    if (atEnd() || paintedAtEnd_)
+        dirty += QRegion(part(QStyle::SC_ScrollBarSubLine)) + QRegion(part(QStyle::SC_ScrollBarAddLine));
+    update(dirty);
+}
+
+void PageBar::paintEvent(QPaintEvent *e)
+{
+    QScrollBar::paintEvent(e);
+    paintedSlider_ = part(QStyle::SC_ScrollBarSlider);
+    paintedAtEnd_ = atEnd();
 }
 
 Tform1::Tform1(QWidget *parent)
@@ -136,7 +176,7 @@ void Tform1::buildControls()
     codebox_->setGeometry(600, 8, 193, 33);
     helpBtn_ = makeButton(QStringLiteral("helpBtn"), QStringLiteral("HELP"), {440, 8, 65, 33}, 16, 0xFFFF00);
 
-    pageBar_ = new QScrollBar(Qt::Vertical, this);
+    pageBar_ = new PageBar(this);
     pageBar_->setObjectName(QStringLiteral("pageBar"));
     pageBar_->setGeometry(816, 48, 17, 801);
     pageBar_->setCursor(Qt::PointingHandCursor);

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QWidget>
 
 #include <memory>
@@ -37,6 +38,25 @@ protected:
 
 private:
     Tform1 &form_;
+};
+
+// The page scroll bar. A line moves its slider by about one pixel, so a
+// change of value repaints only where the slider was and is, not the whole bar.
+class PageBar : public QScrollBar {
+    Q_OBJECT
+public:
+    PageBar(QWidget *parent);
+
+protected:
+    void sliderChange(SliderChange change) override;
+    void paintEvent(QPaintEvent *e) override;
+
+private:
+    QRect part(QStyle::SubControl control) const;
+    bool atEnd() const;
+
+    QRect paintedSlider_; // where the last paint put the slider
+    bool paintedAtEnd_ = true;
 };
 
 class Tform1 : public QWidget, private doc::EditorView {
@@ -144,7 +164,7 @@ private:
     QPushButton *linkBtn_ = nullptr;
     CodeBox *codebox_ = nullptr;
     QPushButton *helpBtn_ = nullptr;
-    QScrollBar *pageBar_ = nullptr;
+    PageBar *pageBar_ = nullptr;
     QLabel *msgtext_ = nullptr;
     QLabel *linetext_ = nullptr;
     helpview::Thelpform *helpform_ = nullptr;

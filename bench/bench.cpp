@@ -144,6 +144,15 @@ void measureKeys(QWidget *target, QWidget *full, Figures &f)
                            [&] { sendKey(target, Qt::Key_Right); paintNow(); });
 }
 
+// Turns the wheel by one notch over the middle of the editor's page.
+void turnWheel(app::Tform1 &form, bool down)
+{
+    const QPoint middle = form.helpbox()->mapToGlobal(QPoint(400, 400));
+    QWheelEvent e(QPointF(400, 400), QPointF(middle), {}, {0, down ? -120 : 120}, Qt::NoButton,
+                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(form.helpbox(), &e);
+}
+
 // Runs the four in-process measures against the editor window.
 Figures measureOurs(const QString &densePath, const QString &linkedPath)
 {
@@ -160,12 +169,7 @@ Figures measureOurs(const QString &densePath, const QString &linkedPath)
     paintNow();
     measureKeys(&form, form.helpbox(), f);
     f.page = medianMicros(200, [] {}, [&] { form.pageView().repaintPage(); paintNow(); });
-    const QPoint middle = form.helpbox()->mapToGlobal(QPoint(400, 400));
-    f.scroll = measureScroll([&](bool down) {
-        QWheelEvent e(QPointF(400, 400), QPointF(middle), {}, {0, down ? -120 : 120}, Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-        QCoreApplication::sendEvent(form.helpbox(), &e);
-    });
+    f.scroll = measureScroll([&](bool down) { turnWheel(form, down); });
     f.open = medianMicros(40, [] {}, [&] { form.openFile(linkedPath); paintNow(); });
     if (paints.count < 1000)
         std::printf("warning: the editor painted only %d times\n", paints.count);
@@ -254,7 +258,7 @@ void row(const char *what, double ours, double peer, const char *unit, const cha
                 peer / ours, target, holds ? "yes" : "NO");
 }
 
-// Repeats one of our measures (page, key, open) n times without the table,
+// Repeats one of our measures (page, key, scroll, open) n times without the table,
 // for a profiler to watch.
 int loopOurs(const QString &what, int n, const QString &densePath, const QString &linkedPath)
 {
@@ -271,6 +275,8 @@ int loopOurs(const QString &what, int n, const QString &densePath, const QString
             sendKey(&form, Qt::Key_A, QStringLiteral("a"));
             paintNow();
             sendKey(&form, Qt::Key_Backspace, QStringLiteral("\b"));
+        } else if (what == QLatin1String("scroll")) {
+            turnWheel(form, i % 2 == 0);
         } else if (what == QLatin1String("open")) {
             form.openFile(linkedPath);
         } else {

@@ -24,7 +24,9 @@ public:
     // Records that pixels of r may no longer hold the page colour.
     void markDirty(const QRect &r);
     // Records that row `to` now holds what row `from` holds.
-    void copyRow(int from, int to) { dirtyRight_[size_t(to)] = dirtyRight_[size_t(from)]; }
+    void copyRow(int from, int to) { copyRow(*this, from, to); }
+    // Records that row `to` now holds what row `from` of the image that map describes holds.
+    void copyRow(const CleanMap &map, int from, int to) { dirtyRight_[size_t(to)] = map.dirtyRight_[size_t(from)]; }
     // Forgets everything: any pixel may hold anything.
     void markAllDirty();
     // Returns whether every pixel of r inside the map holds the page colour.

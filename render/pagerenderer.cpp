@@ -5,6 +5,7 @@
 #include "render/devicepixels.h"
 #include "render/glyphs.h"
 
+#include <QScopeGuard>
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
@@ -18,6 +19,26 @@ namespace {
 int rowTop(int line, int topLine)
 {
     return base::toInt16(line - topLine) * doc::kRowHeight + doc::kPageTop;
+}
+
+// Gives rows top..bottom of image the page colour, as far as map says they
+// hold anything else.
+void clearRows(QImage &image, CleanMap &map, int top, int bottom)
+{
+    // Only what was drawn since the rows were last clear needs the page colour again.
+    // Each row is copied from one clear row: the library's copy is the fastest
+    // way to put the same pixels into memory.
+    static std::vector<QRgb> clearRow;
+    if (clearRow.size() < size_t(image.width()))
+        clearRow.assign(size_t(image.width()), toRgb(kPageColor));
+    uchar *bits = image.bits();
+    for (int y = std::max(top, 0); y <= std::min(bottom, image.height() - 1); ++y) {
+        const int right = std::min(map.dirtyRight(y), image.width());
+        if (right > 0)
+            std::memcpy(bits + qsizetype(y) * image.bytesPerLine(), clearRow.data(),
+                        size_t(right) * sizeof(QRgb));
+    }
+    map.markClean(top, bottom);
 }
 
 } // namespace
@@ -50,32 +71,20 @@ QRect PageRenderer::deviceBand(int top, int bottom) const
 
 void PageRenderer::clearDevice(int top, int bottom)
 {
-    // Only what was drawn since the rows were last clear needs the page colour again.
-    // Each row is copied from one clear row: the library's copy is the fastest
-    // way to put the same pixels into memory.
-    static std::vector<QRgb> clearRow;
-    if (clearRow.size() < size_t(page_.width()))
-        clearRow.assign(size_t(page_.width()), toRgb(kPageColor));
-    uchar *bits = page_.bits();
-    for (int y = std::max(top, 0); y <= std::min(bottom, page_.height() - 1); ++y) {
-        const int right = std::min(clean_.dirtyRight(y), page_.width());
-        if (right > 0)
-            std::memcpy(bits + qsizetype(y) * page_.bytesPerLine(), clearRow.data(),
-                        size_t(right) * sizeof(QRgb));
-    }
-    clean_.markClean(top, bottom);
+    clearRows(page_, clean_, top, bottom);
 }
 
 void PageRenderer::drawRow(int line, int topLine, DisplayMode mode)
 {
     const int top = rowTop(line, topLine);
     base::checkRange(top, 0, 65535);
-    RowRecord row{lines_(line), true};
+    RowRecord row{lines_(line), QRect(), QRect()};
     if (!row.text.isEmpty()) {
         QPainter p(&page_);
         machine_.drawLine(p, row.text, top, mode);
         ++stats_.linesDrawn;
-        row.withinBand = machine_.lastDrawWithin(deviceBand(top, top + doc::kRowHeight - 1));
+        row.reach = machine_.lastReach();
+        row.changed = machine_.lastChange().value_or(QRect());
     }
     const int index = line - topLine;
     if (index >= 0 && index < doc::kRows)
@@ -137,43 +146,222 @@ void PageRenderer::moveImageRows(int from, int to, int count)
     }
 }
 
-bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
+QRect PageRenderer::rowBand(int index) const
 {
-    // Moving pixels gives what drawing gives only when each row's drawing stayed
-    // in its band, a row is a whole number of device pixels high, and the rows
-    // kept show the same text as before.
+    const int top = doc::kPageTop + index * doc::kRowHeight;
+    return deviceBand(top, top + doc::kRowHeight - 1);
+}
+
+// Returns whether the drawing of page row index may touch device rows top..bottom.
+bool PageRenderer::reaches(int index, int top, int bottom) const
+{
+    const std::optional<QRect> &reach = rows_[size_t(index)].reach;
+    return reach && !reach->isEmpty() && reach->top() <= bottom && reach->bottom() >= top;
+}
+
+// Returns whether everything page row index drew lies in its own band.
+bool PageRenderer::withinBand(int index) const
+{
+    const std::optional<QRect> &reach = rows_[size_t(index)].reach;
+    const QRect band = rowBand(index);
+    return reach && (reach->isEmpty() || (reach->top() >= band.top() && reach->bottom() <= band.bottom()));
+}
+
+// Returns whether row index drew only in its band and no other row drew there.
+bool PageRenderer::aloneInBand(int index) const
+{
+    const QRect band = rowBand(index);
+    for (int r = 0; r < doc::kRows; ++r) {
+        if (r == index ? !withinBand(r) : !rows_[size_t(r)].reach || reaches(r, band.top(), band.bottom()))
+            return false;
+    }
+    return true;
+}
+
+bool PageRenderer::canMove(int topLine, DisplayMode mode) const
+{
+    // Moving pixels gives what drawing gives only when a row is a whole number
+    // of device pixels high and the rows kept show the same text as before.
     const int step = topLine - recordTop_;
     const double band = doc::kRowHeight * deviceRatio();
     if (!recordValid_ || mode != recordMode_ || (step != 1 && step != -1) || band != std::floor(band))
         return false;
     for (int r = 0; r < doc::kRows; ++r) {
         const int old = r + step;
-        if (!rows_[size_t(r)].withinBand
-            || (old >= 0 && old < doc::kRows && rows_[size_t(old)].text != lines_(topLine + r)))
+        // The help viewer clears each band before its row, which hides what
+        // the row above drew there; only rows that stay in their band are
+        // moved there. The editor's rows are drawn again where they overlap.
+        if (!rows_[size_t(r)].reach || (clearing_ == RowClearing::EachRow && !withinBand(r)))
+            return false;
+        const QRect band = rowBand(r);
+        const QRect &reach = *rows_[size_t(r)].reach;
+        if (!reach.isEmpty() && (reach.top() < band.top() - band.height() || reach.bottom() > band.bottom() + band.height()))
+            return false;
+        if (old >= 0 && old < doc::kRows && rows_[size_t(old)].text != lines_(topLine + r))
             return false;
     }
+    return true;
+}
+
+bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
+{
+    if (!canMove(topLine, mode))
+        return false;
     recordValid_ = false;
-    const int first = deviceBand(doc::kPageTop, doc::kPageTop).top();
-    const int rows = int(band) * (doc::kRows - 1);
+    const int step = topLine - recordTop_;
+    const int band = rowBand(1).top() - rowBand(0).top();
+    const int first = rowBand(0).top();
+    const int last = doc::kRows - 1;
+    const DeviceRows gone = goneRows(step);
+    shiftImage(step);
+    const int newRow = step > 0 ? last : 0;
+    const int line = topLine + newRow;
+    // Drawn afresh: the margins above and below the rows, what the leaving row
+    // drew, and the new row's band.
+    std::vector<DeviceRows> spans{{0, first - 1}, {first + band * doc::kRows, page_.height() - 1},
+                                  {rowBand(newRow).top(), rowBand(newRow).bottom()}, gone};
     if (step > 0) {
-        moveImageRows(first + int(band), first, rows);
-        std::rotate(rows_.begin(), rows_.begin() + 1, rows_.end());
+        // The last row is drawn last: it goes over what the rows above left.
+        rows_[size_t(newRow)] = RowRecord{lines_(line), std::nullopt, QRect()};
+        redrawDeviceRows(spans, mode, -1);
+        drawRow(line, topLine, mode);
     } else {
-        moveImageRows(first, first + int(band), rows);
-        std::rotate(rows_.rbegin(), rows_.rbegin() + 1, rows_.rend());
+        // The first row is drawn first: what it changed beyond its band is drawn
+        // again once that is known, so that the rows below lie over it.
+        rows_[size_t(newRow)] = RowRecord{lines_(line), rowBand(newRow), rowBand(newRow)};
+        redrawDeviceRows(spans, mode, newRow);
+        if (const QRect &changed = rows_[size_t(newRow)].changed; !changed.isEmpty())
+            redrawDeviceRows({{rowBand(newRow).bottom() + 1, changed.bottom()}}, mode, -1);
     }
-    const int line = step > 0 ? topLine + doc::kRows - 1 : topLine;
-    const QRect newBand = deviceBand(rowTop(line, topLine), rowTop(line, topLine) + doc::kRowHeight - 1);
-    clearDevice(newBand.top(), newBand.bottom());
-    drawRow(line, topLine, mode);
-    // A new first row reaching into the second would lie over it, where drawing
-    // afresh puts the second row over the first.
-    if (step < 0 && !rows_[0].withinBand)
+    if (!rows_[size_t(newRow)].reach || (clearing_ == RowClearing::EachRow && !withinBand(newRow)))
         return false;
     recordTop_ = topLine;
     recordValid_ = true;
     ++stats_.pageMoves;
     return true;
+}
+
+// Moves the image and the row records by one row, up for step 1 and down for -1.
+void PageRenderer::shiftImage(int step)
+{
+    const int band = rowBand(1).top() - rowBand(0).top();
+    const int first = rowBand(0).top();
+    const int kept = doc::kRows - 1;
+    if (step > 0) {
+        moveImageRows(first + band, first, band * kept);
+        std::rotate(rows_.begin(), rows_.begin() + 1, rows_.end());
+    } else {
+        moveImageRows(first, first + band, band * kept);
+        std::rotate(rows_.rbegin(), rows_.rbegin() + 1, rows_.rend());
+    }
+    for (RowRecord &row : rows_) {
+        row.reach = row.reach->translated(0, -step * band);
+        row.changed.translate(0, -step * band);
+    }
+}
+
+// Returns the device rows, where the image's pixels go, that the row leaving
+// the page by step may have changed in the moved part of the image.
+PageRenderer::DeviceRows PageRenderer::goneRows(int step) const
+{
+    const int band = rowBand(1).top() - rowBand(0).top();
+    if (step > 0) {
+        // What the first row drew below its band, onto pixels that were clear
+        // then whatever the rows around it hold, as rows reach one band at most.
+        const QRect &changed = rows_[0].changed;
+        if (changed.isEmpty())
+            return {1, 0};
+        return {rowBand(0).bottom() + 1 - band, changed.bottom() - band};
+    }
+    // What the last row drew above its band lay over the row above it.
+    const int last = doc::kRows - 1;
+    const QRect &reach = *rows_[size_t(last)].reach;
+    if (reach.isEmpty())
+        return {1, 0};
+    return {reach.top() + band, rowBand(last).top() - 1 + band};
+}
+
+void PageRenderer::redrawDeviceRows(std::vector<DeviceRows> spans, DisplayMode mode, int pending)
+{
+    std::sort(spans.begin(), spans.end(), [](const DeviceRows &a, const DeviceRows &b) { return a.top < b.top; });
+    std::vector<DeviceRows> merged;
+    for (DeviceRows span : spans) {
+        span.top = std::max(span.top, 0);
+        span.bottom = std::min(span.bottom, page_.height() - 1);
+        if (span.top > span.bottom)
+            continue;
+        if (!merged.empty() && span.top <= merged.back().bottom + 1)
+            merged.back().bottom = std::max(merged.back().bottom, span.bottom);
+        else
+            merged.push_back(span);
+    }
+    for (const DeviceRows &span : merged)
+        redrawSpan(span, mode, pending);
+}
+
+// Makes device rows of span what drawing the whole page gives there: every row
+// whose drawing reaches them is drawn, in order, into the strip, and the span is
+// copied from there. The reach of row pending is learnt on the way.
+void PageRenderer::redrawSpan(const DeviceRows &span, DisplayMode mode, int pending)
+{
+    int firstRow = -1;
+    for (int r = doc::kRows - 1; r >= 0; --r) {
+        if (reaches(r, span.top, span.bottom))
+            firstRow = r;
+    }
+    if (firstRow < 0) {
+        clearDevice(span.top, span.bottom);
+        return;
+    }
+    // The strip starts a whole number of rows below the page's top, so that a
+    // row drawn there is its drawing on the page moved by whole device pixels.
+    const int band = rowBand(1).top() - rowBand(0).top();
+    const int shift = std::min(firstRow, span.top / band);
+    const int origin = shift * band;
+    prepareStrip(span.bottom - origin + 1);
+    machine_.setCleanMap(&stripClean_);
+    const auto restore = qScopeGuard([this] { machine_.setCleanMap(&clean_); });
+    QPainter p(&strip_);
+    for (int r = firstRow; r < doc::kRows; ++r) {
+        RowRecord &row = rows_[size_t(r)];
+        if (!reaches(r, span.top, span.bottom))
+            continue;
+        if (!row.text.isEmpty()) {
+            machine_.drawLine(p, row.text, doc::kPageTop + (r - shift) * doc::kRowHeight, mode);
+            ++stats_.linesDrawn;
+        }
+        if (r == pending) {
+            const std::optional<QRect> reach = machine_.lastReach();
+            row.reach = row.text.isEmpty() ? QRect() : reach ? std::optional(reach->translated(0, origin)) : std::nullopt;
+            row.changed = row.text.isEmpty() ? QRect() : machine_.lastChange().value_or(QRect()).translated(0, origin);
+        }
+    }
+    p.end();
+    copyFromStrip(span, origin);
+}
+
+// Makes the first height rows of the strip clear, making the strip when it is smaller.
+void PageRenderer::prepareStrip(int height)
+{
+    if (strip_.width() != page_.width() || strip_.height() < height) {
+        const int band = rowBand(1).top() - rowBand(0).top();
+        strip_ = QImage(page_.width(), std::max(height, 3 * band), QImage::Format_RGB32);
+        stripClean_ = CleanMap(strip_.height());
+    }
+    clearRows(strip_, stripClean_, 0, height - 1);
+}
+
+void PageRenderer::copyFromStrip(const DeviceRows &span, int origin)
+{
+    uchar *bits = page_.bits();
+    const qsizetype stride = page_.bytesPerLine();
+    for (int y = span.top; y <= span.bottom; ++y) {
+        const int from = y - origin;
+        const int width = std::min(page_.width(), std::max(clean_.dirtyRight(y), stripClean_.dirtyRight(from)));
+        if (width > 0)
+            std::memcpy(bits + y * stride, strip_.constScanLine(from), size_t(width) * sizeof(QRgb));
+        clean_.copyRow(stripClean_, from, y);
+    }
 }
 
 void PageRenderer::renderPage(int topLine, DisplayMode mode)
@@ -186,16 +374,17 @@ void PageRenderer::renderPage(int topLine, DisplayMode mode)
 void PageRenderer::renderRow(int line, int topLine, DisplayMode mode)
 {
     const int index = line - topLine;
+    // The image stays what drawing the page afresh gives only when the row's
+    // old and new drawings keep to its band and no other row draws there.
     const bool inRecord = recordValid_ && topLine == recordTop_ && mode == recordMode_ && index >= 0
-        && index < doc::kRows && rows_[size_t(index)].withinBand;
+        && index < doc::kRows && aloneInBand(index);
     recordValid_ = false;
     const int top = rowTop(line, topLine);
     const QRect band = deviceBand(top, top + doc::kRowHeight - 1);
     clearDevice(band.top(), band.bottom());
     drawRow(line, topLine, mode);
     ++stats_.rowRenders;
-    // The row's old drawing stayed in its band, so clearing the band removed all of it.
-    recordValid_ = inRecord && rows_[size_t(index)].withinBand;
+    recordValid_ = inRecord && withinBand(index);
 }
 
 int PageRenderer::columnX(int column, int line, DisplayMode mode)

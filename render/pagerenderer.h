@@ -13,6 +13,8 @@
 #include <QImage>
 #include <array>
 #include <functional>
+#include <optional>
+#include <vector>
 
 namespace render {
 
@@ -63,15 +65,35 @@ private:
     // What the image shows of one row.
     struct RowRecord {
         QByteArray text;
-        bool withinBand = true; // everything drawn lay inside the row's band
+        // The device pixels its drawing may have touched (empty: none); nothing
+        // when that is unknown.
+        std::optional<QRect> reach = QRect();
+        // The part of reach whose pixels the drawing changed.
+        QRect changed;
+    };
+    // Device pixel rows top..bottom of the page image.
+    struct DeviceRows {
+        int top;
+        int bottom;
     };
 
     QRect deviceBand(int top, int bottom) const;
+    QRect rowBand(int index) const;
+    bool reaches(int index, int top, int bottom) const;
+    bool withinBand(int index) const;
+    bool aloneInBand(int index) const;
     void clearDevice(int top, int bottom);
     void drawRow(int line, int topLine, DisplayMode mode);
     void renderAfresh(int topLine, DisplayMode mode);
+    bool canMove(int topLine, DisplayMode mode) const;
     bool moveByOneRow(int topLine, DisplayMode mode);
+    DeviceRows goneRows(int step) const;
+    void shiftImage(int step);
+    void prepareStrip(int height);
     void moveImageRows(int from, int to, int count);
+    void redrawDeviceRows(std::vector<DeviceRows> spans, DisplayMode mode, int pending);
+    void redrawSpan(const DeviceRows &span, DisplayMode mode, int pending);
+    void copyFromStrip(const DeviceRows &span, int origin);
 
     LineSource lines_;
     RowClearing clearing_;
@@ -86,6 +108,9 @@ private:
     int recordTop_ = 0;
     DisplayMode recordMode_ = DisplayMode::Rendered;
     std::array<RowRecord, doc::kRows> rows_;
+    // Where rows of the page are drawn afresh before they are copied into it.
+    QImage strip_;
+    CleanMap stripClean_;
 };
 
 // Copies the part of a device-pixel image under dirty (logical pixels) onto a

@@ -77,18 +77,23 @@ int StyleMachine::advanceWidth(uint8_t ch)
 void StyleMachine::reach(const QRect &r)
 {
     reach_ |= r;
+    changed_ |= r;
 }
 
 void StyleMachine::fill(QPainter &p, const QRect &r, uint32_t color)
 {
-    reach(r);
     // A solid opaque rectangle comes out the same written directly; the
     // painter's fill costs more than the few pixels of a cell or box line.
     if (target_.isValid() && r.width() > 0 && r.height() > 0) {
-        if (walkClean_ && color == kPageColor && walkClean_->isClean(r))
+        if (walkClean_ && color == kPageColor && walkClean_->isClean(r)) {
+            // Nothing changes here now, though the same fill over other pixels would.
+            reach_ |= r;
             return;
+        }
+        reach(r);
         target_.fill(r, toRgb(color));
     } else {
+        reach(r);
         p.fillRect(r, bgr(color));
     }
     if (walkClean_ && color != kPageColor)
@@ -264,6 +269,7 @@ void StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, Dis
     if (clean_ && !walkClean_)
         clean_->markAllDirty();
     reach_ = QRect();
+    changed_ = QRect();
     reachUnknown_ = false;
     lastDrawX_ = walk(text, int(text.size()), mode, &p, rowTop);
 }

@@ -61,10 +61,17 @@ public:
 
     // Returns the x the last drawLine walk reached after its last cell (5 for an empty line).
     int lastDrawX() const { return lastDrawX_; }
-    // Returns whether every pixel the last drawLine may have touched lies in area (device pixels).
-    bool lastDrawWithin(const QRect &area) const
+    // Returns the device pixels the last drawLine may have touched (empty when
+    // it drew nothing), or nothing when that is unknown.
+    std::optional<QRect> lastReach() const
     {
-        return !reachUnknown_ && (reach_.isEmpty() || area.contains(reach_));
+        return reachUnknown_ ? std::nullopt : std::optional<QRect>(reach_);
+    }
+    // Returns the part of lastReach whose pixels the last drawLine may have
+    // changed: fills left out because they would change nothing are not in it.
+    std::optional<QRect> lastChange() const
+    {
+        return reachUnknown_ ? std::nullopt : std::optional<QRect>(changed_);
     }
 
 private:
@@ -119,6 +126,7 @@ private:
     // The device pixels the last drawing walk may have touched; unknown once
     // a character went through the painter's text call.
     QRect reach_;
+    QRect changed_;
     bool reachUnknown_ = false;
 };
 

@@ -8,6 +8,7 @@
 #include "render/colors.h"
 
 #include <QMessageBox>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -104,6 +105,26 @@ private slots:
         QCOMPARE(line->geometry(), QRect(536, 12, 54, 23));
         QVERIFY(line->alignment() & Qt::AlignRight);
         QVERIFY(line->text().isEmpty());
+    }
+
+    void scrollBarShowsWhatAWholePaintShows()
+    {
+        // A new value repaints the bar only around the slider, and the arrow
+        // buttons at either end; the window must show what painting the whole
+        // bar gives (the offscreen screen grabs the window's backing store).
+        QScrollBar *bar = form().pageBar();
+        const QPoint at = bar->mapTo(&form(), QPoint(0, 0));
+        const auto shown = [&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+            return form().screen()->grabWindow(form().winId(), at.x(), at.y(), bar->width(), bar->height())
+                .toImage().convertToFormat(QImage::Format_RGB32);
+        };
+        const QImage first = shown();
+        for (int value : {1, 2, 3, 0, 1, 300, 301, 303, 968, 967, 966, 2, 1, 0}) {
+            bar->setValue(value);
+            QCOMPARE(shown(), screenOf(bar));
+        }
+        QVERIFY(shown() == first);
     }
 
     void emptyPageShowsOnlyTheCaret()
