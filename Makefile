@@ -74,6 +74,7 @@ sanitize: test-deps
 	fi
 	cmake --build $(SANITIZE_BUILD)
 	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp \
 	  ctest --output-on-failure -j $(CTEST_JOBS)
 
 # libFuzzer targets (fuzz/), built with clang; each runs FUZZ_SECONDS and
