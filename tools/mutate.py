@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Mutation check: plants each fault of tools/mutants.txt into the source, one at
-a time, rebuilds incrementally, runs the tests (all but the X-server one) and
+a time, rebuilds incrementally, runs the test programs (all but the X-server one) and
 puts the file back. A mutant that some test fails on is killed; one that every
 test passes survived. A mutant whose snippet is no longer found exactly once is
 stale (the code moved on) and counts neither way; one that does not compile is
