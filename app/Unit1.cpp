@@ -474,10 +474,9 @@ void Tform1::saveBtnClick()
 
 void Tform1::saveFile(const QString &path)
 {
-    const int last = lastNonEmptyLine();
-    if (last == 0)
-        return;
     const QList<QByteArray> lines = documentLines();
+    if (lines.isEmpty())
+        return;
     // Written through a temporary file: a failed save leaves the old file whole.
     try {
         fileio::writeFileBytes(path, fileio::serializeHelpFile(lines));
@@ -485,7 +484,7 @@ void Tform1::saveFile(const QString &path)
         msgtext_->setText(QStringLiteral("cannot write file"));
         throw fileFailure(path, e, "The file on disk was not changed.");
     }
-    msgtext_->setText(QStringLiteral("file saved. Lines = %1").arg(last));
+    msgtext_->setText(QStringLiteral("file saved. Lines = %1").arg(lines.size()));
     if (recovery_)
         recovery_->saved();
 }

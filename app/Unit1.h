@@ -106,8 +106,6 @@ public:
     void keepRecoveryCopies(fileio::RecoveryStore store);
     // Opens a recovery copy as an unnamed document that stays unsaved.
     void recoverCopy(const QString &path);
-    // Returns the recovery keeper, null while no copies are kept.
-    RecoveryKeeper *recovery() const { return recovery_.get(); }
     // Returns the help viewer window, made at first use.
     helpview::Thelpform *helpform();
     // Answers the input method: enabled, and the caret's rectangle in the window.

@@ -151,6 +151,19 @@ std::optional<CliMode> selectedMode(const QCommandLineParser &parser, QString &e
     return picked ? picked->mode : CliMode::Window;
 }
 
+// Returns the device pixel ratio --scale asks for (1 without it), nothing when it is no number from 1 to 4.
+std::optional<double> scaleOf(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(QStringLiteral("scale")))
+        return 1.0;
+    bool number = false;
+    const double scale = parser.value(QStringLiteral("scale")).toDouble(&number);
+    // The image grows with the square of the scale: a few times the page is enough.
+    if (!number || scale < 1.0 || scale > 4.0)
+        return std::nullopt;
+    return scale;
+}
+
 // Returns what is wrong with the options and files given to the mode; empty when nothing.
 QString modeError(const QCommandLineParser &parser, const ModeRow &mode)
 {
@@ -174,10 +187,7 @@ QString modeError(const QCommandLineParser &parser, const ModeRow &mode)
         return QStringLiteral("%1 needs at least one FILE").arg(name);
     if (!mode.needs.isEmpty() && !parser.isSet(mode.needs))
         return QStringLiteral("option '%1' is missing (%2 needs it)").arg(dashed(mode.needs), name);
-    // The image grows with the square of the scale: a few times the page is enough.
-    bool number = true;
-    const double scale = parser.isSet(QStringLiteral("scale")) ? parser.value(QStringLiteral("scale")).toDouble(&number) : 1.0;
-    if (!number || scale < 1.0 || scale > 4.0)
+    if (!scaleOf(parser))
         return QStringLiteral("option '--scale' takes a number from 1 to 4");
     return {};
 }
@@ -192,30 +202,18 @@ CommandLine commandOf(const QCommandLineParser &parser, CliMode mode)
         c.display = render::DisplayMode::Source;
     if (parser.isSet(QStringLiteral("strict")))
         c.warnings = WarningPolicy::Fail;
-    if (parser.isSet(QStringLiteral("scale")))
-        c.scale = parser.value(QStringLiteral("scale")).toDouble();
+    c.scale = scaleOf(parser).value_or(1.0);
     return c;
 }
 
-// Reads a help file into grid by the editor's own rules; on failure says why and returns false.
-bool loadFile(const QString &path, const QByteArray &bytes, doc::TextGrid &grid, QTextStream &err)
+// Reads the file at path into grid by the editor's own rules; returns its bytes,
+// or nothing after saying why it cannot be read.
+std::optional<QByteArray> loadFile(const QString &path, doc::TextGrid &grid, QTextStream &err)
 {
     try {
-        const QList<QByteArray> lines = fileio::parseHelpFile(bytes);
-        fileio::checkDocumentFits(lines, doc::kLines);
-        grid.loadLines(lines);
-        return true;
-    } catch (const base::HelpError &e) {
-        err << path << ": cannot read file: " << e.what() << Qt::endl;
-        return false;
-    }
-}
-
-// Returns the bytes of the file at path, or nothing after saying why it cannot be read.
-std::optional<QByteArray> readFile(const QString &path, QTextStream &err)
-{
-    try {
-        return fileio::readFileBytes(path);
+        QByteArray bytes = fileio::readFileBytes(path);
+        grid.loadLines(fileio::helpDocumentLines(bytes, doc::kLines));
+        return bytes;
     } catch (const base::HelpError &e) {
         err << path << ": cannot read file: " << e.what() << Qt::endl;
         return std::nullopt;
@@ -226,8 +224,8 @@ std::optional<QByteArray> readFile(const QString &path, QTextStream &err)
 int checkFile(const QString &path, WarningPolicy policy, QTextStream &out, QTextStream &err)
 {
     doc::TextGrid grid;
-    const std::optional<QByteArray> bytes = readFile(path, err);
-    if (!bytes || !loadFile(path, *bytes, grid, err))
+    const std::optional<QByteArray> bytes = loadFile(path, grid, err);
+    if (!bytes)
         return Failed;
     const QList<fileio::FormatWarning> warnings = fileio::formatWarnings(*bytes);
     QList<links::Diagnostic> lines;
@@ -328,8 +326,7 @@ int runRender(const CommandLine &command, QTextStream &out, QTextStream &err)
 {
     const QString &file = command.files.first();
     doc::TextGrid grid;
-    const std::optional<QByteArray> bytes = readFile(file, err);
-    if (!bytes || !loadFile(file, *bytes, grid, err) || !makeFolder(command.out, err))
+    if (!loadFile(file, grid, err) || !makeFolder(command.out, err))
         return Failed;
     const QDir dir(command.out);
     const QList<int> tops = pageTops(grid);

@@ -40,14 +40,13 @@ void RecoveryKeeper::adoptCopy(const QString &path)
     copyPath_ = path;
 }
 
-bool RecoveryKeeper::unsaved() const
-{
-    return documentLines_() != savedLines_;
-}
-
 QString RecoveryKeeper::keepNow()
 {
-    const QList<QByteArray> lines = documentLines_();
+    return keep(documentLines_());
+}
+
+QString RecoveryKeeper::keep(const QList<QByteArray> &lines)
+{
     if (lines == savedLines_)
         return {};
     if (copyWritten_ && lines == writtenLines_)
@@ -83,8 +82,8 @@ void RecoveryKeeper::tick()
         sinceChange_.restart();
         return;
     }
-    if (sinceChange_.elapsed() >= kQuietMs && lines != savedLines_ && !(copyWritten_ && lines == writtenLines_))
-        keepNow();
+    if (sinceChange_.elapsed() >= kQuietMs)
+        keep(lines);
 }
 
 } // namespace app

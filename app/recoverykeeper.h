@@ -29,15 +29,11 @@ public:
     void adoptCopy(const QString &path);
     // The document was saved: its copy goes, and what it holds counts as saved.
     void saved();
-    // Returns whether the document differs from what was last opened, saved or cleared.
-    bool unsaved() const;
-    // Returns the path of this session's copy (it may not exist yet).
-    QString copyPath() const { return copyPath_; }
-    // Returns the store.
-    fileio::RecoveryStore &store() { return store_; }
 
 private:
     void tick();
+    // Writes lines to the copy unless they are saved or already in it; returns the copy's path, or empty.
+    QString keep(const QList<QByteArray> &lines);
 
     fileio::RecoveryStore store_;
     std::function<QList<QByteArray>()> documentLines_;

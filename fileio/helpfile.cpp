@@ -274,13 +274,12 @@ void writeFileBytes(const QString &path, const QByteArray &bytes, std::optional<
 
 QList<QByteArray> readHelpDocument(const QString &path, int gridLines)
 {
-    QList<QByteArray> lines = parseHelpFile(readFileBytes(path));
-    checkDocumentFits(lines, gridLines);
-    return lines;
+    return helpDocumentLines(readFileBytes(path), gridLines);
 }
 
-void checkDocumentFits(const QList<QByteArray> &lines, int gridLines)
+QList<QByteArray> helpDocumentLines(const QByteArray &bytes, int gridLines)
 {
+    QList<QByteArray> lines = parseHelpFile(bytes);
     // Line numbers are 16-bit: the line after 32767 cannot be counted, empty or not.
     if (lines.size() > kMaxLineNumber)
         throw base::FileError("more than 32767 lines");
@@ -293,6 +292,7 @@ void checkDocumentFits(const QList<QByteArray> &lines, int gridLines)
                                       .toStdString());
         }
     }
+    return lines;
 }
 
 void setSaveFaultHook(std::function<void(SaveStep)> hook)

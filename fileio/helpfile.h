@@ -50,9 +50,10 @@ void writeFileBytes(const QString &path, const QByteArray &bytes,
 // can hold them all; throws base::FileError with the cause otherwise.
 QList<QByteArray> readHelpDocument(const QString &path, int gridLines);
 
-// Throws base::FileError saying why, when lines do not fit a grid of gridLines
-// lines: text past its last line, or more lines than a line number can count.
-void checkDocumentFits(const QList<QByteArray> &lines, int gridLines);
+// Returns the lines of a help file's bytes when a grid of gridLines lines can
+// hold them all; throws base::FileError saying why not (text past its last
+// line, or more lines than a line number can count).
+QList<QByteArray> helpDocumentLines(const QByteArray &bytes, int gridLines);
 
 // The steps of a save, for fault injection in tests: Open once the temporary
 // file is open, Write before each piece of the data, Commit before the

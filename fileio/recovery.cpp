@@ -35,11 +35,6 @@ QString fileInTheWay(const QString &path)
     return {};
 }
 
-QByteArray readSmall(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -93,8 +88,18 @@ void RecoveryStore::remove(const QString &path)
 
 QStringList RecoveryStore::copyNames() const
 {
-    // Newest first by the time each was last written.
-    return QDir(folder_).entryList({QLatin1Char('*') + kSuffix}, QDir::Files, QDir::Time);
+    // Newest first by the time each was last written. Two copies written within
+    // one tick of the file system's clock share a time; the later session, whose
+    // name sorts later, counts as the newer.
+    QFileInfoList copies = QDir(folder_).entryInfoList({QLatin1Char('*') + kSuffix}, QDir::Files);
+    std::sort(copies.begin(), copies.end(), [](const QFileInfo &a, const QFileInfo &b) {
+        const QDateTime ta = a.lastModified(), tb = b.lastModified();
+        return ta != tb ? ta > tb : a.fileName() > b.fileName();
+    });
+    QStringList names;
+    for (const QFileInfo &c : copies)
+        names.append(c.fileName());
+    return names;
 }
 
 void RecoveryStore::prune()
@@ -136,7 +141,12 @@ QString RecoveryStore::newest() const
 QStringList RecoveryStore::takeUnannounced()
 {
     const QString record = QDir(folder_).filePath(kAnnounced);
-    const QList<QByteArray> told = readSmall(record).split('\n');
+    QList<QByteArray> told;
+    try {
+        told = readFileBytes(record).split('\n');
+    } catch (const base::FileError &) {
+        // None yet: every copy is new.
+    }
     const QStringList names = copyNames();
     QStringList fresh;
     for (const QString &name : names) {

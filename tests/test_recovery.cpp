@@ -37,7 +37,7 @@ class TestRecovery : public QObject {
     }
     QByteArray newestCopy() const
     {
-        QFile f(QDir(state()).filePath(copies().value(0)));
+        QFile f(RecoveryStore(state()).newest());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
     }
 
