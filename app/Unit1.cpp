@@ -80,6 +80,9 @@ void PageBar::sliderChange(SliderChange change)
         return;
     }
     const QRect now = part(QStyle::SC_ScrollBarSlider);
+    // A step too small to move the slider by a pixel changes nothing on the bar.
+    if (now == paintedSlider_ && !atEnd() && !paintedAtEnd_)
+        return;
     const int top = std::min(now.top(), paintedSlider_.top()) - kSliderMargin;
     const int bottom = std::max(now.bottom(), paintedSlider_.bottom()) + kSliderMargin;
     QRegion dirty(0, top, width(), bottom - top + 1);

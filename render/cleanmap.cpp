@@ -1,6 +1,7 @@
 #include "render/cleanmap.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace render {
 
@@ -32,6 +33,18 @@ bool CleanMap::markDirtyWasClean(const QRect &r)
         d = std::max(d, right);
     }
     return clean;
+}
+
+void CleanMap::scroll(int dy)
+{
+    const int n = std::min(std::abs(dy), height());
+    if (dy > 0) {
+        std::move(dirtyRight_.begin() + n, dirtyRight_.end(), dirtyRight_.begin());
+        std::fill(dirtyRight_.end() - n, dirtyRight_.end(), INT_MAX);
+    } else {
+        std::move_backward(dirtyRight_.begin(), dirtyRight_.end() - n, dirtyRight_.end());
+        std::fill(dirtyRight_.begin(), dirtyRight_.begin() + n, INT_MAX);
+    }
 }
 
 void CleanMap::markAllDirty()

@@ -27,6 +27,9 @@ public:
     void copyRow(int from, int to) { copyRow(*this, from, to); }
     // Records that row `to` now holds what row `from` of the image that map describes holds.
     void copyRow(const CleanMap &map, int from, int to) { dirtyRight_[size_t(to)] = map.dirtyRight_[size_t(from)]; }
+    // Records that the image's rows moved up by dy (down for a negative dy);
+    // nothing is known of the rows that moved in.
+    void scroll(int dy);
     // Forgets everything: any pixel may hold anything.
     void markAllDirty();
     // Returns whether every pixel of r inside the map holds the page colour.

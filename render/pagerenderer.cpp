@@ -16,6 +16,15 @@ namespace render {
 
 namespace {
 
+// Page rows of spare buffer above and below the page image: a page moving on
+// one way moves its pixels once in twice this many rows.
+constexpr int kSpareRows = 8;
+
+void releaseBuffer(void *holder)
+{
+    delete static_cast<std::shared_ptr<uchar[]> *>(holder);
+}
+
 int rowTop(int line, int topLine)
 {
     return base::toInt16(line - topLine) * doc::kRowHeight + doc::kPageTop;
@@ -57,11 +66,59 @@ void PageRenderer::createSurface(double ratio)
 {
     machine_.setDeviceRatio(ratio);
     const int size = toDevice(doc::kPageSize, ratio);
-    page_ = QImage(size, size, QImage::Format_RGB32);
+    const int spare = kSpareRows * int(std::ceil(doc::kRowHeight * ratio));
+    page_ = QImage(size, size, QImage::Format_RGB32); // gives the size and the row length
+    allocateBuffer(size + 2 * spare);
+    viewAt(spare);
     // Nothing is known of the new image: clearing fills every row.
     clean_ = CleanMap(size);
     clearDevice(0, size - 1);
     recordValid_ = false;
+}
+
+void PageRenderer::allocateBuffer(int rows)
+{
+    buffer_.reset(new uchar[size_t(rows) * size_t(page_.bytesPerLine())]);
+    bufferRows_ = rows;
+}
+
+// Makes the page image show the buffer from device row top on.
+void PageRenderer::viewAt(int top)
+{
+    const qsizetype stride = page_.bytesPerLine();
+    const int size = page_.width();
+    viewTop_ = top;
+    page_ = QImage(buffer_.get() + top * stride, size, size, stride, QImage::Format_RGB32, releaseBuffer,
+                   new std::shared_ptr<uchar[]>(buffer_));
+}
+
+// Gives the page a buffer of its own while a copy of its image is held
+// elsewhere, so that the copy keeps the pixels it had, as any image copy does.
+void PageRenderer::ownImage()
+{
+    if (page_.isDetached())
+        return;
+    const std::shared_ptr<uchar[]> held = buffer_;
+    const size_t at = size_t(viewTop_) * size_t(page_.bytesPerLine());
+    allocateBuffer(bufferRows_);
+    std::memcpy(buffer_.get() + at, held.get() + at, page_.sizeInBytes());
+    viewAt(viewTop_);
+}
+
+// Moves the page image's window on the buffer down by `by` device rows (up
+// for a negative by): the image shows its pixels that many rows higher.
+void PageRenderer::slideImage(int by)
+{
+    if (viewTop_ + by < 0 || viewTop_ + by + page_.height() > bufferRows_) {
+        // Out of spare rows: the page goes to the far end of the buffer, so
+        // that moving on the same way finds every spare row ahead of it.
+        const int to = by > 0 ? 0 : bufferRows_ - page_.height();
+        const qsizetype stride = page_.bytesPerLine();
+        std::memmove(buffer_.get() + to * stride, buffer_.get() + viewTop_ * stride, page_.sizeInBytes());
+        viewTop_ = to;
+    }
+    viewAt(viewTop_ + by);
+    clean_.scroll(by);
 }
 
 QRect PageRenderer::deviceBand(int top, int bottom) const
@@ -122,28 +179,6 @@ void PageRenderer::renderAfresh(int topLine, DisplayMode mode)
     recordTop_ = topLine;
     recordMode_ = mode;
     recordValid_ = true;
-}
-
-void PageRenderer::moveImageRows(int from, int to, int count)
-{
-    // A row of the image is copied only as far as either row holds anything
-    // but the page colour; the clean map moves with the pixels.
-    uchar *bits = page_.bits();
-    const qsizetype stride = page_.bytesPerLine();
-    const auto copy = [&](int i) {
-        const int src = from + i, dst = to + i;
-        const int width = std::min(page_.width(), std::max(clean_.dirtyRight(src), clean_.dirtyRight(dst)));
-        if (width > 0)
-            std::memcpy(bits + dst * stride, bits + src * stride, size_t(width) * sizeof(QRgb));
-        clean_.copyRow(src, dst);
-    };
-    if (to < from) {
-        for (int i = 0; i < count; ++i)
-            copy(i);
-    } else {
-        for (int i = count - 1; i >= 0; --i)
-            copy(i);
-    }
 }
 
 QRect PageRenderer::rowBand(int index) const
@@ -245,15 +280,11 @@ bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
 void PageRenderer::shiftImage(int step)
 {
     const int band = rowBand(1).top() - rowBand(0).top();
-    const int first = rowBand(0).top();
-    const int kept = doc::kRows - 1;
-    if (step > 0) {
-        moveImageRows(first + band, first, band * kept);
+    slideImage(step * band);
+    if (step > 0)
         std::rotate(rows_.begin(), rows_.begin() + 1, rows_.end());
-    } else {
-        moveImageRows(first, first + band, band * kept);
+    else
         std::rotate(rows_.rbegin(), rows_.rbegin() + 1, rows_.rend());
-    }
     for (RowRecord &row : rows_) {
         row.reach = row.reach->translated(0, -step * band);
         row.changed.translate(0, -step * band);
@@ -366,6 +397,7 @@ void PageRenderer::copyFromStrip(const DeviceRows &span, int origin)
 
 void PageRenderer::renderPage(int topLine, DisplayMode mode)
 {
+    ownImage();
     if (!moveByOneRow(topLine, mode))
         renderAfresh(topLine, mode);
     ++stats_.pageRenders;
@@ -376,6 +408,7 @@ void PageRenderer::renderRow(int line, int topLine, DisplayMode mode)
     const int index = line - topLine;
     // The image stays what drawing the page afresh gives only when the row's
     // old and new drawings keep to its band and no other row draws there.
+    ownImage();
     const bool inRecord = recordValid_ && topLine == recordTop_ && mode == recordMode_ && index >= 0
         && index < doc::kRows && aloneInBand(index);
     recordValid_ = false;

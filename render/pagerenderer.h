@@ -4,7 +4,8 @@
 // editor's page view, the help viewer and the command line's pages all render
 // through it. It owns the image, what is known of its clear pixels, and a
 // record of the rows it drew, so that a page moved by one line is moved in the
-// image and only its new row is drawn.
+// image and only its new row is drawn. The image is a window onto a taller
+// buffer: moving the page by a row moves the window, not the pixels.
 
 #include "document/pagegeometry.h"
 #include "render/cleanmap.h"
@@ -13,6 +14,7 @@
 #include <QImage>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -89,8 +91,11 @@ private:
     bool moveByOneRow(int topLine, DisplayMode mode);
     DeviceRows goneRows(int step) const;
     void shiftImage(int step);
+    void slideImage(int by);
+    void allocateBuffer(int rows);
+    void viewAt(int top);
+    void ownImage();
     void prepareStrip(int height);
-    void moveImageRows(int from, int to, int count);
     void redrawDeviceRows(std::vector<DeviceRows> spans, DisplayMode mode, int pending);
     void redrawSpan(const DeviceRows &span, DisplayMode mode, int pending);
     void copyFromStrip(const DeviceRows &span, int origin);
@@ -100,6 +105,11 @@ private:
     QImage pointerGlyph_;
     QImage markerGlyph_;
     StyleMachine machine_;
+    // The buffer of rows the page image shows part of, from row viewTop_ on;
+    // every copy of the image keeps the buffer it shows alive.
+    std::shared_ptr<uchar[]> buffer_;
+    int bufferRows_ = 0;
+    int viewTop_ = 0;
     QImage page_;
     CleanMap clean_;
     RenderStats stats_;

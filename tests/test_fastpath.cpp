@@ -97,6 +97,16 @@ class TestFastPath : public QObject {
         return img;
     }
 
+    // Draws the page of grid that state shows on a fresh page, by the plain path.
+    QImage drawnAfresh(const doc::TextGrid &grid, const doc::EditorState &state)
+    {
+        QImage img = blankPage(plain_.deviceRatio());
+        QPainter p(&img);
+        for (int line = state.topLine; line < state.topLine + 31; ++line)
+            plain_.drawLine(p, grid.getLine(line), (line - state.topLine) * 25 + 5, state.sourceMode);
+        return img;
+    }
+
     // Compares both paths on lines, 31 to a page, in both display modes, at every ratio.
     void compare(const QList<QByteArray> &lines)
     {
@@ -173,13 +183,7 @@ private slots:
         view.createPageBitmap(ratio);
         plain_.setDrawPath(DrawPath::Plain);
         plain_.setDeviceRatio(ratio);
-        const auto fresh = [&] {
-            QImage img = blankPage(ratio);
-            QPainter p(&img);
-            for (int line = state.topLine; line < state.topLine + 31; ++line)
-                plain_.drawLine(p, grid.getLine(line), (line - state.topLine) * 25 + 5, state.sourceMode);
-            return img;
-        };
+        const auto fresh = [&] { return drawnAfresh(grid, state); };
         const auto lineFor = [&](int round, int line) {
             if (round % 5 == 4 && line % 2)
                 return QByteArray();
@@ -233,6 +237,42 @@ private slots:
         // also those whose rows reach into their neighbours' bands.
         if (25 * ratio == std::floor(25 * ratio))
             QVERIFY2(markupMoves > 8 && view.stats().pageMoves > markupMoves, qPrintable(QString::number(markupMoves)));
+    }
+
+    void aLongScrollOneWayAndAHeldImageKeepTheirPixels_data()
+    {
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("1") << 1.0;
+        QTest::newRow("2") << 2.0;
+    }
+    void aLongScrollOneWayAndAHeldImageKeepTheirPixels()
+    {
+        // Moving the page one line at a time uses up the spare rows around
+        // its image, which then moves its pixels; an image copied from the
+        // view on the way keeps the pixels it had.
+        QFETCH(double, ratio);
+        QRandomGenerator rng(7);
+        doc::TextGrid grid;
+        doc::EditorState state;
+        for (int line = 1; line <= 100; ++line)
+            grid.setLine(line % 3 ? "words " + QByteArray::number(line * 31) : "\\m" + randomMarkupLine(rng, 127), line);
+        PageView view(grid, state);
+        view.createPageBitmap(ratio);
+        plain_.setDrawPath(DrawPath::Plain);
+        plain_.setDeviceRatio(ratio);
+        view.repaintPage();
+        QImage held, heldPixels;
+        for (int step = 0; step < 80; ++step) {
+            state.topLine += step < 45 ? 1 : -1;
+            view.repaintPage();
+            QVERIFY2(view.pageBitmap() == drawnAfresh(grid, state), qPrintable(QString::number(step)));
+            if (step == 30) {
+                held = view.pageBitmap();
+                heldPixels = held.copy();
+            }
+        }
+        QVERIFY(held == heldPixels);
+        QCOMPARE(view.stats().pageMoves, 80);
     }
 
     void aFailedRangeCheckLeavesTheSamePixels()
