@@ -114,12 +114,18 @@ struct Figures {
     double keystroke = 0, keystrokeFull = 0, caret = 0, page = 0, open = 0, scroll = 0;
 };
 
-// Times scrolling by one line, turn by turn down and up so that the page
-// stays where it is; scrollOne(down) does one line and its paint.
+// Times scrolling by one line from the top of the document, in runs of ten
+// lines down and ten back up as a reader turns the wheel, so that the page
+// stays near where it is; scrollOne(down) does one line and its paint.
 double measureScroll(const std::function<void(bool down)> &scrollOne)
 {
+    int turn = -1;
     bool down = false;
-    return medianMicros(300, [&] { down = !down; }, [&] { scrollOne(down); paintNow(); });
+    const auto next = [&] {
+        if (++turn % 10 == 0)
+            down = !down;
+    };
+    return medianMicros(300, next, [&] { scrollOne(down); paintNow(); });
 }
 
 // Times typing into the middle of the cursor line of target and moving the
@@ -276,7 +282,7 @@ int loopOurs(const QString &what, int n, const QString &densePath, const QString
             paintNow();
             sendKey(&form, Qt::Key_Backspace, QStringLiteral("\b"));
         } else if (what == QLatin1String("scroll")) {
-            turnWheel(form, i % 2 == 0);
+            turnWheel(form, i / 10 % 2 == 0);
         } else if (what == QLatin1String("open")) {
             form.openFile(linkedPath);
         } else {
