@@ -67,7 +67,6 @@ void PageRenderer::createSurface(double ratio)
     machine_.setDeviceRatio(ratio);
     const int size = toDevice(doc::kPageSize, ratio);
     const int spare = kSpareRows * int(std::ceil(doc::kRowHeight * ratio));
-    page_ = QImage(size, size, QImage::Format_RGB32); // gives the size and the row length
     allocateBuffer(size + 2 * spare);
     viewAt(spare);
     // Nothing is known of the new image: clearing fills every row.
@@ -76,17 +75,23 @@ void PageRenderer::createSurface(double ratio)
     recordValid_ = false;
 }
 
+// Returns the width and height of the page image in device pixels.
+int PageRenderer::deviceSize() const
+{
+    return toDevice(doc::kPageSize, deviceRatio());
+}
+
 void PageRenderer::allocateBuffer(int rows)
 {
-    buffer_.reset(new uchar[size_t(rows) * size_t(page_.bytesPerLine())]);
+    buffer_.reset(new uchar[size_t(rows) * size_t(deviceSize()) * sizeof(QRgb)]);
     bufferRows_ = rows;
 }
 
 // Makes the page image show the buffer from device row top on.
 void PageRenderer::viewAt(int top)
 {
-    const qsizetype stride = page_.bytesPerLine();
-    const int size = page_.width();
+    const int size = deviceSize();
+    const qsizetype stride = qsizetype(size) * qsizetype(sizeof(QRgb));
     viewTop_ = top;
     page_ = QImage(buffer_.get() + top * stride, size, size, stride, QImage::Format_RGB32, releaseBuffer,
                    new std::shared_ptr<uchar[]>(buffer_));

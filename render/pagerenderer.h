@@ -92,6 +92,7 @@ private:
     DeviceRows goneRows(int step) const;
     void shiftImage(int step);
     void slideImage(int by);
+    int deviceSize() const;
     void allocateBuffer(int rows);
     void viewAt(int top);
     void ownImage();
