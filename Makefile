@@ -4,6 +4,8 @@ BUILD_TYPE ?= RelWithDebInfo
 CTEST_JOBS ?= 2
 # Extra settings for the first configure, e.g. CMAKE_ARGS=-DHELPEDIT_FONTCONFIG=OFF.
 CMAKE_ARGS ?=
+# Extra arguments for ctest, e.g. CTEST_ARGS='-E build_without_fontconfig'.
+CTEST_ARGS ?=
 
 .PHONY: all deps test-deps configure build run test clean install uninstall
 
@@ -28,7 +30,7 @@ run: build
 	./$(BUILD)/helpedit
 
 test: test-deps build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(CTEST_JOBS)
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(CTEST_JOBS) $(CTEST_ARGS)
 
 PREFIX ?= /usr/local
 # What the last install wrote, DESTDIR included, one path a line; `make uninstall`
@@ -75,7 +77,7 @@ sanitize: test-deps
 	cmake --build $(SANITIZE_BUILD)
 	cd $(SANITIZE_BUILD) && QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=print_stacktrace=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp \
-	  ctest --output-on-failure -j $(CTEST_JOBS)
+	  ctest --output-on-failure -j $(CTEST_JOBS) $(CTEST_ARGS)
 
 # libFuzzer targets (fuzz/), built with clang; each runs FUZZ_SECONDS and
 # reports its executions. A crash or a broken invariant fails the run.
