@@ -34,10 +34,11 @@ int checkedStatus(int status, QTextStream &out)
 // Opens the recovery copy given, or the newest, in the window.
 int recover(int &argc, char **argv, QString copy)
 {
+    const fileio::RecoveryStore store;
     if (copy.isEmpty())
-        copy = fileio::RecoveryStore().newest();
+        copy = store.newest();
     if (copy.isEmpty()) {
-        std::fprintf(stderr, "helpedit: no recovery copies in %s\n", qPrintable(fileio::RecoveryStore().folder()));
+        std::fprintf(stderr, "helpedit: no recovery copies in %s\n", qPrintable(store.folder()));
         return 1;
     }
     return app::runEditor(argc, argv, copy, {}, app::StartFile::RecoveryCopy);

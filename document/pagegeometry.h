@@ -2,6 +2,8 @@
 // The geometry of a page of text, the same for the editor's page and the help
 // viewer: an 800 x 800 surface with 31 rows of 25 pixels from y = 5.
 
+#include "base/checked.h"
+
 #include <QPoint>
 #include <QSize>
 
@@ -13,6 +15,12 @@ constexpr int kPageTop = 5;
 constexpr int kPageSize = 800;
 // The wheel acts only this many pixels or more inside the page's rectangle.
 constexpr int kWheelMargin = 10;
+
+// Returns the y at which the row of line starts, given the line of the first row.
+inline int rowTop(int line, int topLine)
+{
+    return base::toInt16(line - topLine) * kRowHeight + kPageTop;
+}
 
 // Returns the line in the row under y, given the line of the first row: y from
 // 0 to 29 gives the first row, y from 755 down the last; no lower limit.

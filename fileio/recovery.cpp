@@ -35,7 +35,6 @@ QString fileInTheWay(const QString &path)
     return {};
 }
 
-
 } // namespace
 
 RecoveryStore::RecoveryStore(QString folder) : folder_(folder.isEmpty() ? defaultFolder() : std::move(folder)) {}

@@ -11,7 +11,6 @@
 #include <QPainter>
 #include <QWheelEvent>
 
-
 namespace helpview {
 
 namespace {

@@ -25,11 +25,6 @@ void releaseBuffer(void *holder)
     delete static_cast<std::shared_ptr<uchar[]> *>(holder);
 }
 
-int rowTop(int line, int topLine)
-{
-    return base::toInt16(line - topLine) * doc::kRowHeight + doc::kPageTop;
-}
-
 // Gives rows top..bottom of image the page colour, as far as map says they
 // hold anything else.
 void clearRows(QImage &image, CleanMap &map, int top, int bottom)
@@ -138,7 +133,7 @@ void PageRenderer::clearDevice(int top, int bottom)
 
 void PageRenderer::drawRow(int line, int topLine, DisplayMode mode)
 {
-    const int top = rowTop(line, topLine);
+    const int top = doc::rowTop(line, topLine);
     base::checkRange(top, 0, 65535);
     RowRecord row{lines_(line), QRect(), QRect()};
     if (!row.text.isEmpty()) {
@@ -159,9 +154,9 @@ void PageRenderer::renderAfresh(int topLine, DisplayMode mode)
     const int last = topLine + doc::kRows - 1;
     if (clearing_ == RowClearing::EachRow) {
         clearDevice(0, deviceBand(0, doc::kPageTop - 1).bottom());
-        clearDevice(deviceBand(rowTop(last + 1, topLine), doc::kPageSize - 1).top(), page_.height() - 1);
+        clearDevice(deviceBand(doc::rowTop(last + 1, topLine), doc::kPageSize - 1).top(), page_.height() - 1);
         for (int line = topLine; line <= last; ++line) {
-            const QRect band = deviceBand(rowTop(line, topLine), rowTop(line, topLine) + doc::kRowHeight - 1);
+            const QRect band = deviceBand(doc::rowTop(line, topLine), doc::rowTop(line, topLine) + doc::kRowHeight - 1);
             clearDevice(band.top(), band.bottom());
             drawRow(line, topLine, mode);
         }
@@ -172,7 +167,7 @@ void PageRenderer::renderAfresh(int topLine, DisplayMode mode)
         // that are already clear, so the result is the same as clearing first.
         int cleared = -1;
         for (int line = topLine; line <= last; ++line) {
-            const int ahead = deviceBand(0, rowTop(line, topLine) + 3 * doc::kRowHeight - 1).bottom();
+            const int ahead = deviceBand(0, doc::rowTop(line, topLine) + 3 * doc::kRowHeight - 1).bottom();
             if (ahead > cleared) {
                 clearDevice(cleared + 1, ahead);
                 cleared = ahead;
@@ -190,6 +185,12 @@ QRect PageRenderer::rowBand(int index) const
 {
     const int top = doc::kPageTop + index * doc::kRowHeight;
     return deviceBand(top, top + doc::kRowHeight - 1);
+}
+
+// Returns the device rows from the top of one page row to the top of the next.
+int PageRenderer::rowStep() const
+{
+    return rowBand(1).top() - rowBand(0).top();
 }
 
 // Returns whether the drawing of page row index may touch device rows top..bottom.
@@ -249,7 +250,7 @@ bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
         return false;
     recordValid_ = false;
     const int step = topLine - recordTop_;
-    const int band = rowBand(1).top() - rowBand(0).top();
+    const int band = rowStep();
     const int first = rowBand(0).top();
     const int last = doc::kRows - 1;
     const DeviceRows gone = goneRows(step);
@@ -284,7 +285,7 @@ bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
 // Moves the image and the row records by one row, up for step 1 and down for -1.
 void PageRenderer::shiftImage(int step)
 {
-    const int band = rowBand(1).top() - rowBand(0).top();
+    const int band = rowStep();
     slideImage(step * band);
     if (step > 0)
         std::rotate(rows_.begin(), rows_.begin() + 1, rows_.end());
@@ -300,7 +301,7 @@ void PageRenderer::shiftImage(int step)
 // the page by step may have changed in the moved part of the image.
 PageRenderer::DeviceRows PageRenderer::goneRows(int step) const
 {
-    const int band = rowBand(1).top() - rowBand(0).top();
+    const int band = rowStep();
     if (step > 0) {
         // What the first row drew below its band, onto pixels that were clear
         // then whatever the rows around it hold, as rows reach one band at most.
@@ -351,7 +352,7 @@ void PageRenderer::redrawSpan(const DeviceRows &span, DisplayMode mode, int pend
     }
     // The strip starts a whole number of rows below the page's top, so that a
     // row drawn there is its drawing on the page moved by whole device pixels.
-    const int band = rowBand(1).top() - rowBand(0).top();
+    const int band = rowStep();
     const int shift = std::min(firstRow, span.top / band);
     const int origin = shift * band;
     prepareStrip(span.bottom - origin + 1);
@@ -380,7 +381,7 @@ void PageRenderer::redrawSpan(const DeviceRows &span, DisplayMode mode, int pend
 void PageRenderer::prepareStrip(int height)
 {
     if (strip_.width() != page_.width() || strip_.height() < height) {
-        const int band = rowBand(1).top() - rowBand(0).top();
+        const int band = rowStep();
         strip_ = QImage(page_.width(), std::max(height, 3 * band), QImage::Format_RGB32);
         stripClean_ = CleanMap(strip_.height());
     }
@@ -417,7 +418,7 @@ void PageRenderer::renderRow(int line, int topLine, DisplayMode mode)
     const bool inRecord = recordValid_ && topLine == recordTop_ && mode == recordMode_ && index >= 0
         && index < doc::kRows && aloneInBand(index);
     recordValid_ = false;
-    const int top = rowTop(line, topLine);
+    const int top = doc::rowTop(line, topLine);
     const QRect band = deviceBand(top, top + doc::kRowHeight - 1);
     clearDevice(band.top(), band.bottom());
     drawRow(line, topLine, mode);

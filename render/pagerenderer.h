@@ -81,6 +81,7 @@ private:
 
     QRect deviceBand(int top, int bottom) const;
     QRect rowBand(int index) const;
+    int rowStep() const;
     bool reaches(int index, int top, int bottom) const;
     bool withinBand(int index) const;
     bool aloneInBand(int index) const;

@@ -1,6 +1,5 @@
 #include "render/pageview.h"
 
-#include "base/checked.h"
 #include "render/colors.h"
 #include "render/devicepixels.h"
 
@@ -33,8 +32,7 @@ RepaintStats &PageView::stats()
 
 QRect PageView::rowRect() const
 {
-    const int top = base::toInt16(state_.cursorLine - state_.topLine) * doc::kRowHeight + doc::kPageTop;
-    return QRect(0, top, doc::kPageSize, doc::kRowHeight);
+    return QRect(0, doc::rowTop(state_.cursorLine, state_.topLine), doc::kPageSize, doc::kRowHeight);
 }
 
 void PageView::toScreen(const QRect &r)
@@ -78,7 +76,7 @@ void PageView::eraseCaret()
 void PageView::drawCaret()
 {
     const int x = columnX(state_.cursorColumn, state_.cursorLine);
-    const int top = (state_.cursorLine - state_.topLine) * doc::kRowHeight + doc::kPageTop;
+    const int top = doc::rowTop(state_.cursorLine, state_.topLine);
     // (left, top, right, bottom) = (x - 1, top, x + 1, top + 25): columns x - 1 and x.
     caretRect_ = QRect(x - 1, top, 2, doc::kRowHeight);
     caretShown_ = true;
