@@ -27,6 +27,7 @@ struct CommandLine {
     render::DisplayMode display = render::DisplayMode::Rendered;
     WarningPolicy warnings = WarningPolicy::Report;
     double scale = 1.0; // device pixel ratio of --render
+    double zoom = 1.0;  // the window's scale asked for by --zoom
     QString error; // for CliMode::Usage: what was wrong, in one line
 };
 

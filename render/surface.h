@@ -19,15 +19,25 @@ public:
     PaintSurface(const QString &name, QWidget *parent, PaintHandler paint, MouseHandler move,
                  MouseHandler press);
 
+    // Sets the window scale: the handlers keep seeing logical pixels.
+    void setScale(double scale) { scale_ = scale; }
+    // Returns the window scale.
+    double scale() const { return scale_; }
+    // Asks for a repaint of the logical rectangle r.
+    void updateLogical(const QRect &r);
+
 protected:
     void paintEvent(QPaintEvent *e) override;
     void mouseMoveEvent(QMouseEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;
 
 private:
+    QPoint logicalPosition(const QPointF &pos) const;
+
     PaintHandler paint_;
     MouseHandler move_;
     MouseHandler press_;
+    double scale_ = 1.0;
 };
 
 // Sends a key press or wheel turn that reached a control of window to window
