@@ -14,9 +14,11 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <csignal>
 #include <sys/prctl.h>
 
@@ -60,6 +62,15 @@ QPair<int, int> caretColumns(const QImage &img, const QRect &r)
                 break;
             }
     return {left, right};
+}
+
+int colours(const QImage &img)
+{
+    QSet<QRgb> seen;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            seen.insert(img.pixel(x, y));
+    return int(seen.size());
 }
 
 int inkCount(const QImage &img, const QRect &r)
@@ -215,6 +226,8 @@ private slots:
         QTest::addColumn<bool>("keys");
         QTest::newRow("1366x768") << QStringLiteral("1366x768") << QString() << true;
         QTest::newRow("1920x1080 at 125 %") << QStringLiteral("1920x1080") << QStringLiteral("1.25") << false;
+        // Qt's own factor below 1 once cut off the controls and dropped the bar and the box.
+        QTest::newRow("1366x768, Qt at 80 %") << QStringLiteral("1366x768") << QStringLiteral("0.8") << false;
     }
 
     void windowWorksOnTheScreen()
@@ -228,7 +241,12 @@ private slots:
         const QSize screen(size.section(u'x', 0, 0).toInt(), size.section(u'x', 1).toInt());
         const QRect window = geometryOf(wid_);
         QVERIFY2(QRect(QPoint(0, 0), screen).contains(window), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(window.x()).arg(window.y()).arg(window.width()).arg(window.height())));
-        QVERIFY(scale_ < 1.0 * (qtScale.isEmpty() ? 1 : qtScale.toDouble()));
+        // Smaller than natural to fit; Qt's factor below 1 becomes the window's own scale.
+        const double qt = qtScale.isEmpty() ? 1.0 : qtScale.toDouble();
+        QVERIFY2(qt < 1 ? std::abs(scale_ - qt) < 0.01 : scale_ < qt, qPrintable(QString::number(scale_)));
+        // The scroll bar and the source-code box are drawn: more than their background.
+        QTRY_VERIFY_WITH_TIMEOUT(colours(screenshot().copy(scaled(QRect(816, 48, 17, 801)))) > 2, kWaitMs);
+        QVERIFY(colours(screenshot().copy(scaled(QRect(600, 8, 193, 33)))) > 3);
         qInfo("window %d x %d on %s: %.3f screen pixels a logical pixel", window.width(), window.height(),
               qPrintable(size), scale_);
 
@@ -282,6 +300,20 @@ private slots:
             return differ;
         };
         QTRY_COMPARE_WITH_TIMEOUT(pageDiffers(), 0, kWaitMs);
+    }
+
+    // A screen too small even at half the size: the window takes half the size,
+    // is placed anyway and keeps working.
+    void tinyScreenGetsHalfTheSize()
+    {
+        start(QStringLiteral("320x240"), QString(), writeDocument());
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(geometryOf(wid_).size(), QSize(426, 456));
+        QVERIFY(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("xy")}));
+        QTest::qWait(300);
+        QCOMPARE(app_.state(), QProcess::Running);
+        QVERIFY(!screenshot().isNull());
     }
 
 private:
