@@ -18,7 +18,6 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStyleOptionSlider>
-#include <QTimer>
 #include <QWheelEvent>
 
 #include <cstdio>
@@ -27,8 +26,6 @@ namespace app {
 
 namespace {
 const QString kArial = QStringLiteral("arial");
-constexpr int kClientWidth = 851;
-constexpr int kClientHeight = 911;
 constexpr QRect kHelpboxRect(doc::kHelpboxLeft, doc::kHelpboxTop, doc::kHelpboxSize, doc::kHelpboxSize);
 constexpr QRect kCodeboxRect(600, 8, 193, 33);
 // Rows above and below the slider that a style may paint its edge or shadow on.
@@ -224,71 +221,6 @@ helpview::Thelpform *Tform1::helpform()
         helpform_->setWindowScale(scale_);
     }
     return helpform_;
-}
-
-// ---- the window's scale ---------------------------------------------------
-
-void Tform1::setZoom(double zoom)
-{
-    zoom_ = zoom;
-    fitsScreen_ = true;
-    fitToScreen();
-}
-
-QMargins Tform1::frameMargins() const
-{
-    const QRect frame = frameGeometry();
-    const QRect client = geometry();
-    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-                    frame.bottom() - client.bottom());
-}
-
-void Tform1::fitToScreen()
-{
-    const QScreen *shown = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (!shown)
-        return;
-    render::FitRequest request;
-    request.natural = QSize(kClientWidth, kClientHeight);
-    request.available = shown->availableGeometry();
-    request.frame = fittedFrame_ = frameMargins();
-    request.screenRatio = shown->devicePixelRatio();
-    request.zoom = zoom_;
-    const double scale = render::fittedScale(request);
-    if (scale != scale_)
-        applyWindowScale(scale);
-    const QSize framed = size().grownBy(fittedFrame_);
-    move(request.available.center() - QPoint(framed.width() / 2, framed.height() / 2));
-}
-
-void Tform1::applyWindowScale(double scale)
-{
-    scale_ = scale;
-    setFixedSize(render::toWindow(kClientWidth, scale), render::toWindow(kClientHeight, scale));
-    for (const Placement &p : placements_) {
-        p.widget->setGeometry(render::toWindow(p.geometry, scale));
-        p.widget->setFont(render::scaledFont(p.font, scale));
-    }
-    helpbox_->setScale(scale);
-    if (helpform_)
-        helpform_->setWindowScale(scale);
-    page_.createPageBitmap(pageRatio());
-    repaintPage();
-    update();
-}
-
-double Tform1::pageRatio() const
-{
-    return helpbox_->devicePixelRatioF() * scale_;
-}
-
-void Tform1::moveEvent(QMoveEvent *e)
-{
-    // The window manager's frame is known only once the window is shown; a
-    // frame the last fit did not allow for may push the window off the screen.
-    if (fitsScreen_ && frameMargins() != fittedFrame_)
-        QTimer::singleShot(0, this, [this] { fitToScreen(); });
-    QWidget::moveEvent(e);
 }
 
 std::unique_ptr<QFileDialog> Tform1::makeDialog(const QString &name, QFileDialog::AcceptMode mode)

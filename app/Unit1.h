@@ -24,6 +24,10 @@ class Thelpform;
 
 namespace app {
 
+// The main window's client area at its natural size.
+constexpr int kClientWidth = 851;
+constexpr int kClientHeight = 911;
+
 class Tform1;
 
 // The "SOURCE CODE" toggle box.
