@@ -132,8 +132,12 @@ void StyleMachine::drawLinkGlyph(QPainter *p, const QImage &glyph, const QImage 
         if (walkClean_)
             walkClean_->markDirty(QRect(at, image.size()));
     }
-    if (trace_)
-        traceReach(x + visibleWidth(glyph));
+    if (trace_) {
+        int &width = &glyph == &pointerGlyph_ ? pointerInkWidth_ : markerInkWidth_;
+        if (width < 0)
+            width = visibleWidth(glyph);
+        traceReach(x + width);
+    }
     x = base::toUInt16(x + glyph.width());
 }
 

@@ -149,6 +149,9 @@ private:
     QList<CellTrace> *trace_ = nullptr;
     int traceEdge_ = 0;
     int traceReach_ = 0;
+    // How far the two link glyphs' non-white pixels reach; -1 until first needed.
+    int pointerInkWidth_ = -1;
+    int markerInkWidth_ = -1;
 };
 
 } // namespace render
