@@ -1,3 +1,10 @@
+// The style machine's walks. Sections, in order:
+//   faces and style        setDeviceRatio, face, deviceFace, defaultStyle, advanceWidth
+//   painting               reach, fill, boxLine, drawLinkGlyph, boxFrame, drawGlyph, drawCharStep
+//   tracing                traceCharStep (what a cell would draw, without painting)
+//   codes and the walk     applyCode, walk
+//   the three walks        drawLine, traceLine, columnX
+
 #include "render/stylemachine.h"
 
 #include "base/checked.h"

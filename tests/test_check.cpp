@@ -1,6 +1,10 @@
 // --check as an author meets it: each finding from a file that shows the fault
 // on the page, the edge warning against what drawing really draws, the JSON
 // read back by a JSON parser, standard input, and hostile input in both formats.
+//
+// Sections: helpers (findings of a document, drawing on a wide surface); one
+// finding per fault and clean markup; duplicates and the 50th link; the right
+// edge against drawing and --render; JSON; hostile input; standard input; usage.
 
 #include "app/check.h"
 #include "clirun.h"
