@@ -21,6 +21,8 @@ namespace fileio {
 struct FormatWarning {
     int line = 0; // the line of the file, from 1
     QString message;
+    int column = 1;  // the byte column where it starts, from 1
+    QString code;    // stable, for tools: "long-line", "text-after-zero", ...
 };
 
 // Returns the lines of a help file's bytes, in order. A file ending in a line
