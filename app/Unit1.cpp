@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputMethod>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -433,9 +434,13 @@ void Tform1::keepRecoveryCopies(fileio::RecoveryStore store)
 void Tform1::recoverCopy(const QString &path)
 {
     openFile(path);
-    // Unnamed: SAVE asks for a name, and the copy stays until the text is saved.
-    if (recovery_)
-        recovery_->adoptCopy(path);
+    // SAVE asks for a name (offering the one the copy records), and the copy
+    // stays until the text is saved.
+    if (!recovery_)
+        return;
+    const QString name = recovery_->adoptCopy(path);
+    if (!name.isEmpty())
+        lastSaveName_ = name;
 }
 
 void Tform1::keepRecoveryCopy()
@@ -453,8 +458,22 @@ void Tform1::startRecoverySession()
 void Tform1::openFromCommandLine(const QString &file)
 {
     // File managers hand a file over this way.
-    if (!file.isEmpty())
+    if (file.isEmpty())
+        return;
+    if (fileio::namesNewFile(file))
+        startNewFile(file);
+    else
         handle([&] { openFile(file); });
+}
+
+void Tform1::startNewFile(const QString &file)
+{
+    // As other editors do for `editor new-topic.hlp`: an empty page that the
+    // first SAVE offers to save under that name.
+    lastSaveName_ = QFileInfo(file).absoluteFilePath();
+    msgtext_->setText(QStringLiteral("new file: %1").arg(file));
+    if (recovery_)
+        recovery_->setDocumentName(lastSaveName_);
 }
 
 int Tform1::lastNonEmptyLine() const
