@@ -419,6 +419,8 @@ void Tform1::openFile(const QString &path)
     repaintPage();
     msgtext_->setText(QStringLiteral("file loaded. Lines = %1").arg(count));
     startRecoverySession();
+    if (recovery_)
+        recovery_->setDocumentName(QFileInfo(path).absoluteFilePath());
 }
 
 void Tform1::keepRecoveryCopies(fileio::RecoveryStore store)
@@ -507,8 +509,10 @@ void Tform1::saveFile(const QString &path)
         throw fileFailure(path, e, "The file on disk was not changed.");
     }
     msgtext_->setText(QStringLiteral("file saved. Lines = %1").arg(lines.size()));
-    if (recovery_)
+    if (recovery_) {
         recovery_->saved();
+        recovery_->setDocumentName(QFileInfo(path).absoluteFilePath());
+    }
 }
 
 QList<QByteArray> Tform1::documentLines() const
