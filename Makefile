@@ -1,4 +1,5 @@
-# Top-level entry points. Every target installs what is missing first.
+# Top-level entry points. Every target that builds installs the missing packages
+# first; install and uninstall only copy and remove files.
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_JOBS ?= 2
