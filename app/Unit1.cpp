@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "app/ending.h"
 #include "app/keymap.h"
 #include "base/checked.h"
 #include "base/errorreport.h"
@@ -296,12 +297,12 @@ QVariant Tform1::inputMethodQuery(Qt::InputMethodQuery query) const
 
 void Tform1::closeEvent(QCloseEvent *e)
 {
-    // Closing asks nothing: unsaved text goes to a recovery copy instead.
+    // Closing asks nothing: unsaved text goes to a recovery copy instead, and
+    // standard error names it, or what was lost when it cannot be written.
     if (recovery_) {
-        const QString kept = recovery_->keepNow();
-        if (!kept.isEmpty())
-            std::fprintf(stderr, "helpedit: unsaved text kept in %s (helpedit --recover opens it)\n",
-                         qPrintable(QDir::toNativeSeparators(kept)));
+        const QString notice = exitNotice(recovery_->keepForExit());
+        if (!notice.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(notice));
     }
     QWidget::closeEvent(e);
 }

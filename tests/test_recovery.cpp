@@ -16,7 +16,12 @@
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTemporaryFile>
 #include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
 
 using fileio::RecoveryStore;
 
@@ -43,6 +48,23 @@ class TestRecovery : public QObject {
     {
         QFile f(RecoveryStore(state()).newest());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+    }
+
+    // Runs body and returns what it wrote to standard error.
+    static QByteArray stderrOf(const std::function<void()> &body)
+    {
+        QTemporaryFile capture;
+        if (!capture.open())
+            return "(no capture)";
+        std::fflush(stderr);
+        const int saved = ::dup(2);
+        ::dup2(capture.handle(), 2);
+        body();
+        std::fflush(stderr);
+        ::dup2(saved, 2);
+        ::close(saved);
+        capture.seek(0);
+        return capture.readAll();
     }
 
     // Lets the keeper's next quiet period pass (a tick of 0.5 s after 1.5 s
@@ -212,6 +234,10 @@ private slots:
         QCOMPARE(form().msgtext()->text(), QStringLiteral("later"));
         type("x");
         QCOMPARE(form().editor().grid().getLine(1), QByteArray("x"));
+        // Closed with nowhere to keep the text: standard error says what was lost.
+        const QByteArray said = stderrOf([&] { form().close(); });
+        QVERIFY2(said.startsWith("helpedit: unsaved text lost (1 line, the first with text: \"x\"): " + cause.toUtf8()),
+                 said.constData());
         QVERIFY(win_.reports.isEmpty());
     }
 
