@@ -89,7 +89,14 @@ void RecoveryStore::write(const QString &path, const QList<QByteArray> &lines, c
         QFile::remove(namePath(path));
     else
         writeFileBytes(namePath(path), documentName.toUtf8(), kPrivateFile);
-    writeFileBytes(path, serializeHelpFile(lines), kPrivateFile);
+    try {
+        writeFileBytes(path, serializeHelpFile(lines), kPrivateFile);
+    } catch (const base::FileError &) {
+        // A name without a copy would stay behind for good.
+        if (!QFile::exists(path))
+            QFile::remove(namePath(path));
+        throw;
+    }
     prune();
 }
 

@@ -347,6 +347,19 @@ private slots:
         QVERIFY(QDir(state()).entryList(QDir::Files).filter(QStringLiteral(".name")).isEmpty());
         QVERIFY(win_.reports.isEmpty());
 
+        // A copy that cannot be written leaves no name behind either.
+        int opens = 0;
+        fileio::setSaveFaultHook([&opens](fileio::SaveStep step) {
+            if (step == fileio::SaveStep::Open && ++opens == 2)
+                throw base::FileError("disk full");
+        });
+        RecoveryStore store(state());
+        QVERIFY_THROWS_EXCEPTION(base::FileError, store.write(store.pathForSession(QDateTime::currentDateTime()),
+                                                              {"text"}, file));
+        QCOMPARE(opens, 2);
+        QCOMPARE(QDir(state()).entryList(QDir::Files).filter(QStringLiteral(".name")), QStringList());
+        fileio::setSaveFaultHook(nullptr);
+
         // A dangling link is no new file: writing there would replace the link.
         const QString link = tmp_.filePath(QStringLiteral("dangling.hlp"));
         QVERIFY(QFile::link(tmp_.filePath(QStringLiteral("gone")), link));
