@@ -144,6 +144,37 @@ int pressCloseBox(const char *wid)
 #endif
 }
 
+// Child mode: prints the sizes of the icons X window wid (decimal) offers the
+// window manager (_NET_WM_ICON), one "WxH" a line; returns 1 when this build
+// cannot reach the X server.
+int printIconSizes(const char *wid)
+{
+#ifdef HAVE_XCB
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c))
+        return 1;
+    const char name[] = "_NET_WM_ICON";
+    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof name - 1, name), nullptr);
+    xcb_get_property_reply_t *icon =
+        atom ? xcb_get_property_reply(c, xcb_get_property(c, 0, xcb_window_t(QByteArray(wid).toULong()), atom->atom,
+                                                          XCB_ATOM_CARDINAL, 0, 1 << 20),
+                                      nullptr)
+             : nullptr;
+    // The property is a run of icons, each its width, its height and then its pixels.
+    const auto *data = icon ? static_cast<const uint32_t *>(xcb_get_property_value(icon)) : nullptr;
+    const int words = icon ? xcb_get_property_value_length(icon) / 4 : 0;
+    for (int i = 0; i + 2 <= words && data[i] > 0; i += 2 + int(data[i] * data[i + 1]))
+        std::printf("%ux%u\n", data[i], data[i + 1]);
+    free(icon);
+    free(atom);
+    xcb_disconnect(c);
+    return 0;
+#else
+    Q_UNUSED(wid);
+    return 1;
+#endif
+}
+
 bool isCaretColour(QRgb c) { return qRed(c) > 200 && qGreen(c) < 90 && qBlue(c) < 90; }
 bool isInk(QRgb c) { return qMax(qRed(c), qMax(qGreen(c), qBlue(c))) < 110; }
 
@@ -665,12 +696,19 @@ private slots:
     }
 
     // `helpedit FILE` for a file not there yet: an empty page, the message
-    // line says so (no error box), and SAVE's dialog offers that name.
+    // line says so (no error box), and SAVE's dialog offers that name. The
+    // window has its icon.
     void newFileByName()
     {
         const QString path = dir_.filePath(QStringLiteral("new-topic.hlp"));
         startEditor({QStringLiteral("new-topic.hlp")});
         QTRY_VERIFY_WITH_TIMEOUT(inkPixels(screenshot().copy(kMessageLine)) > 0, kScreenTimeoutMs);
+        // The window offers the window manager its own icon, at the usual sizes.
+        const Outcome icons = run(QCoreApplication::applicationFilePath(), {QStringLiteral("--icon-sizes"), wid_});
+        if (icons.ok) {
+            for (const char *size : {"16x16", "32x32", "48x48", "64x64"})
+                QVERIFY2(icons.out.split(u'\n').contains(QLatin1String(size)), qPrintable(icons.out));
+        }
         QTest::qWait(300);
         QCOMPARE(mappedWindows(), 1);
         QVERIFY(!QFile::exists(path));
@@ -693,6 +731,8 @@ int main(int argc, char **argv)
         return grabWindowTo(argv[2], argv[3]);
     if (argc == 3 && qstrcmp(argv[1], "--close") == 0)
         return pressCloseBox(argv[2]);
+    if (argc == 3 && qstrcmp(argv[1], "--icon-sizes") == 0)
+        return printIconSizes(argv[2]);
     QCoreApplication app(argc, argv);
     QProcess xvfb;
     g_display = startXServer(xvfb);
