@@ -33,7 +33,7 @@ refresh_mime() {
   fi
 }
 
-install() {
+install_files() {
   local build=$1 prefix=$2
   if [ ! -f "$build/cmake_install.cmake" ] || [ ! -x "$build/helpedit" ]; then
     echo "make install: nothing is built in $build yet. Run 'make' first (as yourself, not as root);" >&2
@@ -80,7 +80,7 @@ drop_empty_mime_db() {
   find "$mime" -mindepth 1 -type d -empty -delete
 }
 
-uninstall() {
+uninstall_files() {
   local prefix=$1 record kind path
   record=$(record_of "$prefix")
   if [ ! -f "$DESTDIR$record" ]; then
@@ -105,7 +105,7 @@ uninstall() {
 
 DESTDIR=${DESTDIR:-}
 case "${1:-}" in
-  install) install "$2" "$3" ;;
-  uninstall) uninstall "$2" ;;
+  install) install_files "$2" "$3" ;;
+  uninstall) uninstall_files "$2" ;;
   *) echo "usage: $0 install BUILD PREFIX | uninstall PREFIX" >&2; exit 2 ;;
 esac
