@@ -386,7 +386,10 @@ int runCli(const CommandLine &command, QTextStream &out, QTextStream &err)
     case CliMode::ListRecovered: return listRecovered(out, err);
     case CliMode::Help: return showHelp(out);
     case CliMode::Version:
-        out << "helpedit 6 (build " << HELPEDIT_BUILD_VERSION << ")" << Qt::endl;
+        // The GNU form: name and version, the copyright, the licence.
+        out << "helpedit " << HELPEDIT_BUILD_VERSION << "\nCopyright (C) the helpedit authors\n"
+            << "License MIT <https://opensource.org/license/mit>: free to change and redistribute; NO WARRANTY."
+            << Qt::endl;
         return Clean;
     case CliMode::Usage:
         err << "helpedit: " << command.error << "\nTry 'helpedit --help' for more information." << Qt::endl;

@@ -280,6 +280,13 @@ void writeFileBytes(const QString &path, const QByteArray &bytes, std::optional<
         throw base::FileError(saveWriteCause(file, errno));
 }
 
+bool namesNewFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.exists() && !info.isSymLink() && !path.endsWith(QLatin1Char('/'))
+           && QFileInfo(info.absolutePath()).isDir();
+}
+
 QList<QByteArray> readHelpDocument(const QString &path, int gridLines)
 {
     return helpDocumentLines(readFileBytes(path), gridLines);

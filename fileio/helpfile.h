@@ -48,6 +48,10 @@ QByteArray readFileBytes(const QString &path);
 void writeFileBytes(const QString &path, const QByteArray &bytes,
                     std::optional<QFileDevice::Permissions> permissions = std::nullopt);
 
+// Returns whether path names a file that is not there yet in a folder that is:
+// a new document to be saved there (a dangling link does not count).
+bool namesNewFile(const QString &path);
+
 // Returns the lines of the help file at path when a grid of gridLines lines
 // can hold them all; throws base::FileError with the cause otherwise.
 QList<QByteArray> readHelpDocument(const QString &path, int gridLines);

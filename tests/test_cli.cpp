@@ -260,6 +260,22 @@ private slots:
         }
     }
 
+    // --version in the GNU form: "NAME VERSION", a copyright line, the licence line.
+    void versionIsInTheGnuForm()
+    {
+        const Run r = cli({"--version"});
+        QCOMPARE(r.status, 0);
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], QStringLiteral("helpedit 6.0"));
+        QVERIFY2(lines[1].startsWith("Copyright (C) the helpedit authors"), qPrintable(lines[1]));
+        QVERIFY2(lines[2].startsWith("License MIT"), qPrintable(lines[2]));
+        // The licence named is the one the source says.
+        QFile licence(QStringLiteral(HELPEDIT_SOURCE_DIR "/LICENSE"));
+        QVERIFY(licence.open(QIODevice::ReadOnly));
+        QVERIFY(licence.readAll().startsWith("MIT License"));
+    }
+
     void filesAfterTheOptionsOrAfterDoubleDash()
     {
         QCOMPARE(app::parseCommandLine({"helpedit"}).mode, app::CliMode::Window);
