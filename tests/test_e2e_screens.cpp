@@ -5,6 +5,11 @@
 // message line, and Ctrl+O, Ctrl+S and F1 open their dialogs and window.
 // Everything is measured on screenshots, in the X server's pixels. Exits
 // with 77 (skipped) when no X server can be started.
+//
+// Sections: helpers on screenshots (ink runs, the caret, colours); the test's
+// own X server and editor; a laptop, 125 % and Qt's factor 0.8; the natural
+// size on a large screen; a screen too small; the buttons' keys; main (the
+// grab mode of the child process).
 
 #include <QCoreApplication>
 #include <QDir>

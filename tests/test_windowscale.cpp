@@ -2,6 +2,12 @@
 // lands, the scaled page against the renderer and against the page at scale 1,
 // every control inside the scaled window, and the buttons' keys. The test
 // gives its offscreen platform a 1366 x 768 screen.
+//
+// Sections: helpers (fit requests, ink boxes, a catcher for modal windows);
+// the scale chosen for a screen; the mouse mapping; each line's ink at every
+// scale; the scaled window against the renderer; controls inside the window;
+// clicks, hover and the wheel; the help viewer; the fit at start; the keys;
+// main (the screen configuration).
 
 #include "app/Unit1.h"
 #include "app/cli.h"
