@@ -1,12 +1,14 @@
 #!/usr/bin/python3
 """The editor as a screen reader meets it, over AT-SPI on a real X server.
 
-Starts its own session bus, accessibility bus and Xvfb, runs the editor on a
-file given on the command line, and reads through pyatspi: the page's text as
+First runs the editor on Xvfb without any bus: it must work and print nothing.
+Then starts a session bus and an accessibility bus of its own, runs the editor
+on a file given on the command line, and reads through pyatspi: the page's text as
 shown, the buttons' and the check box's names, the message line, the caret
 offset and the caret events after typing, and the message announced after
-OPEN loads the file again through the dialog, and a repeated LINK message. Exits 77 (skipped) only when the
-buses or the X server cannot start; every process it started is ended by its id.
+OPEN loads the file again through the dialog, and a repeated LINK message.
+Exits 77 (skipped) only when the buses or the X server cannot start; every
+process it started is ended by its id.
 
 Usage: atspi_check.py HELPEDIT_BINARY
 """
@@ -69,7 +71,7 @@ class Session:
         return stream.readline().strip() if ready else b""
 
     def start_buses(self):
-        """Returns whether the session bus, the accessibility bus and Xvfb run."""
+        """Returns whether the session bus and the accessibility bus run."""
         try:
             bus = self.start(["dbus-daemon", "--session", "--nofork", "--print-address"],
                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
@@ -79,8 +81,6 @@ class Session:
         if not address:
             return False
         self.env["DBUS_SESSION_BUS_ADDRESS"] = address
-        if not any(self.start_x_server() for _ in range(3)):
-            return False
         launcher = "/usr/libexec/at-spi-bus-launcher"
         if not os.path.exists(launcher):
             return False
@@ -101,7 +101,9 @@ class Session:
         """Returns whether an Xvfb of this session answers on the display it picked."""
         read_fd, write_fd = os.pipe()
         try:
-            xvfb = self.start(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24",
+            # -noreset: else the server resets, refusing connections for a
+            # moment, each time its last client leaves.
+            xvfb = self.start(["Xvfb", "-displayfd", str(write_fd), "-noreset", "-screen", "0", "1280x1024x24",
                                "-nolisten", "tcp"], pass_fds=[write_fd], stderr=subprocess.DEVNULL)
         except OSError:
             return False
@@ -167,11 +169,33 @@ def pump(seconds, until):
     return until()
 
 
-def run(session):
-    import pyatspi
+def write_page(session):
     path = os.path.join(session.dir, "page.hlp")
     with open(path, "wb") as f:
         f.write(b"\r\n".join(FILE_LINES) + b"\r\n")
+    return path
+
+
+def run_without_bus(session, path):
+    """Without any bus the editor works as ever and prints nothing, even told to reach one."""
+    env = dict(session.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
+    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    log = os.path.join(session.dir, "nobus.log")
+    editor = session.start([session.binary, path], env=env, stderr=open(log, "wb"))
+    window = session.xdo("search", "--sync", "--onlyvisible", "--pid", str(editor.pid)).splitlines()[0]
+    # A click on the page and LINK; typed text would be kept on close, with a notice.
+    session.xdo("mousemove", "--window", window, "100", "70", "click", "1")
+    session.xdo("mousemove", "--window", window, "220", "24", "click", "1")
+    time.sleep(0.5)
+    check(editor.poll() is None, "the editor ended without a bus")
+    editor.terminate()
+    editor.wait(10)
+    printed = open(log, errors="replace").read()
+    check(printed == "", "the editor printed without a bus: %r" % printed)
+
+
+def run(session, path):
+    import pyatspi
     editor = session.start([session.binary, path], env=dict(session.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                                                             QT_ACCESSIBILITY="1"),
                            stderr=open(os.path.join(session.dir, "editor.log"), "wb"))
@@ -258,10 +282,15 @@ def main():
         return 2
     session = Session(os.path.abspath(sys.argv[1]))
     try:
-        if not session.start_buses():
-            print("skipped: no session bus, accessibility bus or X server could start")
+        if not any(session.start_x_server() for _ in range(3)):
+            print("skipped: no X server could start")
             return SKIPPED
-        run(session)
+        path = write_page(session)
+        run_without_bus(session, path)
+        if not session.start_buses():
+            print("skipped: no session bus or accessibility bus could start")
+            return SKIPPED
+        run(session, path)
         print("AT-SPI: page text, names, caret, events and the OPEN message all read")
         return 0
     except Failure as f:
