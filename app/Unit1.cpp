@@ -328,6 +328,13 @@ void Tform1::closeEvent(QCloseEvent *e)
     QWidget::closeEvent(e);
 }
 
+void Tform1::focusInEvent(QFocusEvent *e)
+{
+    QWidget::focusInEvent(e);
+    if (accessibility_ && QAccessible::isActive())
+        accessibility_->announceFocus();
+}
+
 void Tform1::FormKeyDown(QKeyEvent *e)
 {
     editor_.formKeyDown(virtualKey(e->key()), modifiersOf(e->modifiers()));

@@ -119,6 +119,7 @@ protected:
     void paintEvent(QPaintEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    void focusInEvent(QFocusEvent *e) override;
     void inputMethodEvent(QInputMethodEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;

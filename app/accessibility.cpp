@@ -102,6 +102,14 @@ void EditorAccessibility::announceChanges()
         render::announcePageChange(form_.helpbox(), news.changes, news.caret);
 }
 
+void EditorAccessibility::announceFocus()
+{
+    // The window takes the keys and hands them to the page; a reader follows
+    // the caret of the object it was told has the focus.
+    QAccessibleEvent e(form_.helpbox(), QAccessible::Focus);
+    QAccessible::updateAccessibility(&e);
+}
+
 void EditorAccessibility::announceMessage(QLabel *message, bool same)
 {
     // Qt sends the name change itself when the text differs; a repeated message

@@ -33,6 +33,8 @@ public:
     // Tells a listening screen reader what changed since the last call: the
     // page's text, its caret and the SOURCE CODE box. Call while one listens.
     void announceChanges();
+    // Tells a listening screen reader that typing goes to the page (the window got the focus).
+    void announceFocus();
     // Returns what changed since the last call (or announceChanges) and takes it as told.
     PageNews takeNews();
     // Announces the message line's new text; same is true when the text did

@@ -222,11 +222,17 @@ def run(session, path):
           [n.name for n in walk(app) if n.getRoleName() == "label"])
 
     events = []
-    pyatspi.Registry.registerEventListener(events.append, "object:text-caret-moved",
-                                           "object:text-changed", "object:property-change:accessible-name")
+    pyatspi.Registry.registerEventListener(events.append, "object:text-caret-moved", "focus:",
+                                           "object:state-changed:focused", "object:text-changed",
+                                           "object:property-change:accessible-name")
     window = session.xdo("search", "--sync", "--onlyvisible", "--pid", str(editor.pid), "--name",
                          "help file editor").splitlines()[0]
     session.xdo("windowfocus", "--sync", window)
+    # Typing goes to the page, and the reader is told so.
+    check(pump(5, lambda: page.getState().contains(pyatspi.STATE_FOCUSED)), "the page is not focused")
+    check(pump(5, lambda: any(e.type.startswith(("focus", "object:state-changed:focused")) and e.detail1 == 1
+                              and e.source.name == "page" for e in events)),
+          "no focus event for the page: %r" % [(e.type, e.source.name) for e in events])
     session.xdo("type", "--delay", "30", "xy")
     check(pump(10, lambda: text.caretOffset == 2), "caret offset %d after typing xy" % text.caretOffset)
     now = text.getText(0, 12)
