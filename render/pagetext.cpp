@@ -75,14 +75,6 @@ QString PageText::joined(int first, int last) const
     return s;
 }
 
-void PageText::forget()
-{
-    read_ = false;
-    lines_.clear();
-    starts_.clear();
-    text_.clear();
-}
-
 TextChanges PageText::setMode(DisplayMode mode)
 {
     if (mode == mode_)

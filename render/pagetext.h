@@ -55,8 +55,6 @@ public:
     // Reads lines first to last again; returns how the text changed (nothing
     // before the first read, which reads every line anyway).
     TextChanges refresh(int first, int last);
-    // Forgets every line read: the next question reads them all again.
-    void forget();
 
     // Returns the whole text.
     const QString &text();
