@@ -10,6 +10,10 @@ OPEN loads the file again through the dialog, and a repeated LINK message.
 Exits 77 (skipped) only when the buses or the X server cannot start; every
 process it started is ended by its id.
 
+Sections: Session (the processes, the X server and the buses it starts), the
+accessible tree (walk, find_app, find, pump), the two runs (run_without_bus,
+run) and main.
+
 Usage: atspi_check.py HELPEDIT_BINARY
 """
 

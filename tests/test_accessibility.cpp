@@ -3,6 +3,11 @@
 // ink, the reader moving the caret and editing, the news after each command,
 // and the help viewer's text. Asked through Qt's accessibility interfaces on
 // the real window.
+//
+// Sections: helpers; the page's text by itself (shown characters, offsets and
+// columns, edits after a refresh); the window (controls, the page's text, caret
+// offsets, character boxes, the reader's caret and edits, news after each
+// command, the help viewer).
 
 #include "app/accessibility.h"
 #include "editorwindow.h"
