@@ -6,7 +6,8 @@ Then starts a session bus and an accessibility bus of its own, runs the editor
 on a file given on the command line, and reads through pyatspi: the page's text as
 shown, the buttons' and the check box's names, the message line, the caret
 offset and the caret events after typing, and the message announced after
-OPEN loads the file again through the dialog, and a repeated LINK message.
+OPEN loads the file again through the dialog, a repeated LINK message, and
+SOURCE CODE checked with the page reading as raw lines.
 Exits 77 (skipped) only when the buses or the X server cannot start; every
 process it started is ended by its id.
 
@@ -227,6 +228,7 @@ def run(session, path):
 
     events = []
     pyatspi.Registry.registerEventListener(events.append, "object:text-caret-moved", "focus:",
+                                           "object:state-changed:checked",
                                            "object:state-changed:focused", "object:text-changed",
                                            "object:property-change:accessible-name")
     window = session.xdo("search", "--sync", "--onlyvisible", "--pid", str(editor.pid), "--name",
@@ -284,6 +286,14 @@ def run(session, path):
         session.xdo("mousemove", "--window", window, "220", "24", "click", "1")
         check(pump(10, lambda: told() >= presses), "LINK press %d not announced: %r"
               % (presses, [(e.type, e.source.name) for e in events]))
+
+    # SOURCE CODE: the box is checked and the page reads as its raw lines.
+    session.xdo("mousemove", "--window", window, "700", "24", "click", "1")
+    check(pump(10, lambda: box.getState().contains(pyatspi.STATE_CHECKED)), "SOURCE CODE not checked")
+    check(pump(5, lambda: any(e.type == "object:state-changed:checked" and e.detail1 == 1
+                              and e.source.name == "SOURCE CODE" for e in events)), "no checked event")
+    raw = "\n".join(line.decode() for line in FILE_LINES)
+    check(text.getText(0, len(raw)) == raw, "source text %r" % text.getText(0, len(raw)))
 
 
 def main():
