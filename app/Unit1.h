@@ -24,6 +24,7 @@ class Thelpform;
 namespace app {
 
 class Tform1;
+class EditorAccessibility;
 
 // The "SOURCE CODE" toggle box.
 class CodeBox : public QWidget {
@@ -70,6 +71,8 @@ public:
     render::PageView &pageView() { return page_; }
     // Returns the link table.
     links::LinkTable &linkTable() { return links_; }
+    // Returns what assistive technology reads the window through.
+    EditorAccessibility &accessibility() { return *accessibility_; }
 
     // Returns the controls, for wiring and inspection.
     render::PaintSurface *helpbox() const { return helpbox_; }
@@ -120,6 +123,7 @@ protected:
     void paintEvent(QPaintEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    void focusInEvent(QFocusEvent *e) override;
     void inputMethodEvent(QInputMethodEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
@@ -140,6 +144,7 @@ private:
     void startRecoverySession();
     void startNewFile(const QString &file);
     QLabel *makeLabel(const QString &name, QRect geometry, Qt::Alignment align);
+    void showMessage(const QString &text);
 
     // The page view, the scroll bar and the link table as the commands see them.
     void repaintPage() override;
@@ -173,6 +178,7 @@ private:
     std::unique_ptr<RecoveryKeeper> recovery_;
     QString lastOpenName_;
     QString lastSaveName_;
+    std::unique_ptr<EditorAccessibility> accessibility_;
 };
 
 // Routes the error report to a message box over the active window.

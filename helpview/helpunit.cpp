@@ -6,6 +6,7 @@
 #include "render/colors.h"
 #include "render/pageview.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -35,6 +36,12 @@ Thelpform::Thelpform(QWidget *parent)
     buildControls();
     page_.createSurface(paintBox1_->devicePixelRatioF());
     drawHelpRows();
+    paintBox1_->setTextAccess(&accessibility_);
+}
+
+Thelpform::~Thelpform()
+{
+    paintBox1_->setTextAccess(nullptr);
 }
 
 void Thelpform::buildControls()
@@ -129,6 +136,8 @@ void Thelpform::ScrollBar1Change()
     helpTopIndex_ = base::toUInt16(scrollBar1_->value());
     drawHelpRows();
     paintBox1_->update();
+    if (QAccessible::isActive())
+        accessibility_.announceCaret();
 }
 
 void Thelpform::FormMouseWheel(int delta, QPoint globalPos)

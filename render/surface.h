@@ -8,6 +8,8 @@
 
 namespace render {
 
+class PageTextAccess;
+
 // A paint surface whose paint, mouse-move and mouse-press events go to callbacks,
 // each run through the error guard.
 class PaintSurface : public QWidget {
@@ -19,6 +21,11 @@ public:
     PaintSurface(const QString &name, QWidget *parent, PaintHandler paint, MouseHandler move,
                  MouseHandler press);
 
+    // Lets assistive technology read the page through access (not owned; null: no text).
+    void setTextAccess(PageTextAccess *access) { access_ = access; }
+    // Returns what assistive technology reads the page through, or null.
+    PageTextAccess *textAccess() const { return access_; }
+
 protected:
     void paintEvent(QPaintEvent *e) override;
     void mouseMoveEvent(QMouseEvent *e) override;
@@ -28,6 +35,7 @@ private:
     PaintHandler paint_;
     MouseHandler move_;
     MouseHandler press_;
+    PageTextAccess *access_ = nullptr;
 };
 
 // Sends a key press or wheel turn that reached a control of window to window
