@@ -1,6 +1,7 @@
 #include "app/Unit1.h"
 
 #include "app/ending.h"
+#include "app/accessibility.h"
 #include "app/keymap.h"
 #include "base/checked.h"
 #include "base/errorreport.h"
@@ -10,6 +11,7 @@
 #include "render/fontbook.h"
 #include "render/windowscale.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -116,7 +118,10 @@ Tform1::Tform1(QWidget *parent)
     // Dead keys, compose sequences and input methods deliver what they compose
     // as a commit string, and only to a widget that takes input methods.
     setAttribute(Qt::WA_InputMethodEnabled);
+    installCodeBoxAccessibleFactory();
     buildControls();
+    accessibility_ = std::make_unique<EditorAccessibility>(*this);
+    helpbox_->setTextAccess(accessibility_.get());
     page_.setScreen([this](const QRect &r) { helpbox_->updateLogical(r); });
     handle([this] { FormCreate(); });
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -132,7 +137,20 @@ Tform1::~Tform1()
 
 bool Tform1::handle(const std::function<void()> &body)
 {
-    return base::guarded(body);
+    const bool done = base::guarded(body);
+    // A listening screen reader hears what the handler changed, even one cut
+    // short by an error; without one this costs one call.
+    if (accessibility_ && QAccessible::isActive())
+        base::guarded([this] { accessibility_->announceChanges(); });
+    return done;
+}
+
+void Tform1::showMessage(const QString &text)
+{
+    const bool same = msgtext_->text() == text;
+    msgtext_->setText(text);
+    if (accessibility_ && QAccessible::isActive())
+        accessibility_->announceMessage(msgtext_, same);
 }
 
 QPushButton *Tform1::makeButton(const QString &name, const QString &caption, QRect geometry,
@@ -174,10 +192,11 @@ void Tform1::buildControls()
     helpbox_ = new render::PaintSurface(
         QStringLiteral("helpbox"), this,
         [this](QPainter &p, const QRect &dirty) { helpboxPaint(p, dirty); },
-        [this](int x, int y) { helpboxMouseMove(x, y); },
-        [this](int x, int y) { helpboxMouseDown(x, y); });
+        [this](int x, int y) { handle([&] { helpboxMouseMove(x, y); }); },
+        [this](int x, int y) { handle([&] { helpboxMouseDown(x, y); }); });
     place(helpbox_, kHelpboxRect);
     speedButton1_ = makeButton(QStringLiteral("SpeedButton1"), QStringLiteral("P1"), {808, 8, 33, 33}, 20, 0xFF0000);
+    speedButton1_->setAccessibleName(QStringLiteral("go to top"));
     openBtn_ = makeButton(QStringLiteral("openBtn"), QStringLiteral("OPEN"), {8, 8, 73, 33}, 16, 0xFF0000);
     saveBtn_ = makeButton(QStringLiteral("saveBtn"), QStringLiteral("SAVE"), {96, 8, 73, 33}, 16, 0x008000);
     clearBtn_ = makeButton(QStringLiteral("clearBtn"), QStringLiteral("CLEAR"), {272, 8, 73, 33}, 16, 0x0000FF);
@@ -199,6 +218,9 @@ void Tform1::buildControls()
 
     msgtext_ = makeLabel(QStringLiteral("msgtext"), {8, 864, 801, 25}, Qt::AlignLeft);
     linetext_ = makeLabel(QStringLiteral("linetext"), {536, 12, 54, 23}, Qt::AlignRight);
+    // The labels' names are their texts; these say what the texts are.
+    msgtext_->setAccessibleDescription(QStringLiteral("message line"));
+    linetext_->setAccessibleDescription(QStringLiteral("line under the mouse"));
     QPalette pal = msgtext_->palette();
     pal.setColor(QPalette::WindowText, Qt::black);
     msgtext_->setPalette(pal);
@@ -263,6 +285,7 @@ void Tform1::FormDestroy()
 {
     // The page bitmap and the glyphs are owned by the page view and go with it.
     page_.setScreen(nullptr);
+    helpbox_->setTextAccess(nullptr);
 }
 
 // ---- events ---------------------------------------------------------------
@@ -322,6 +345,13 @@ void Tform1::closeEvent(QCloseEvent *e)
             std::fprintf(stderr, "%s\n", qPrintable(notice));
     }
     QWidget::closeEvent(e);
+}
+
+void Tform1::focusInEvent(QFocusEvent *e)
+{
+    QWidget::focusInEvent(e);
+    if (accessibility_ && QAccessible::isActive())
+        accessibility_->announceFocus();
 }
 
 void Tform1::FormKeyDown(QKeyEvent *e)
@@ -444,14 +474,14 @@ void Tform1::openFile(const QString &path)
     try {
         lines = fileio::readHelpDocument(path, doc::kLines);
     } catch (const base::FileError &e) {
-        msgtext_->setText(QStringLiteral("cannot read file"));
+        showMessage(QStringLiteral("cannot read file"));
         throw fileFailure(path, e, "The document was not changed.");
     }
     keepRecoveryCopy();
     const int count = editor_.replaceDocument(lines);
     linkBtnClick();
     repaintPage();
-    msgtext_->setText(QStringLiteral("file loaded. Lines = %1").arg(count));
+    showMessage(QStringLiteral("file loaded. Lines = %1").arg(count));
     startRecoverySession();
     if (recovery_)
         recovery_->setDocumentName(QFileInfo(path).absoluteFilePath());
@@ -462,9 +492,9 @@ void Tform1::keepRecoveryCopies(fileio::RecoveryStore store)
     const bool kept = !store.takeUnannounced().isEmpty();
     recovery_ = std::make_unique<RecoveryKeeper>(
         std::move(store), [this] { return documentLines(); },
-        [this](const QString &notice) { msgtext_->setText(notice); });
+        [this](const QString &notice) { showMessage(notice); });
     if (kept)
-        msgtext_->setText(QStringLiteral("unsaved text kept: helpedit --recover"));
+        showMessage(QStringLiteral("unsaved text kept: helpedit --recover"));
 }
 
 void Tform1::recoverCopy(const QString &path)
@@ -507,7 +537,7 @@ void Tform1::startNewFile(const QString &file)
     // As other editors do for `editor new-topic.hlp`: an empty page that the
     // first SAVE offers to save under that name.
     lastSaveName_ = QFileInfo(file).absoluteFilePath();
-    msgtext_->setText(QStringLiteral("new file: %1").arg(file));
+    showMessage(QStringLiteral("new file: %1").arg(file));
     if (recovery_)
         recovery_->setDocumentName(lastSaveName_);
 }
@@ -539,10 +569,10 @@ void Tform1::saveFile(const QString &path)
     try {
         fileio::writeFileBytes(path, fileio::serializeHelpFile(lines));
     } catch (const base::FileError &e) {
-        msgtext_->setText(QStringLiteral("cannot write file"));
+        showMessage(QStringLiteral("cannot write file"));
         throw fileFailure(path, e, "The file on disk was not changed.");
     }
-    msgtext_->setText(QStringLiteral("file saved. Lines = %1").arg(lines.size()));
+    showMessage(QStringLiteral("file saved. Lines = %1").arg(lines.size()));
     if (recovery_) {
         recovery_->saved();
         recovery_->setDocumentName(QFileInfo(path).absoluteFilePath());
@@ -577,7 +607,7 @@ void Tform1::linkBtnClick()
     src.columnX = [this](int column, int line) { return page_.columnX(column, line); };
     src.pointerWidth = page_.pointerGlyph().width();
     src.markerWidth = page_.markerGlyph().width();
-    msgtext_->setText(links_.buildLinkTable(src));
+    showMessage(links_.buildLinkTable(src));
 }
 
 void Tform1::helpBtnClick()

@@ -29,6 +29,7 @@ constexpr int kClientWidth = 851;
 constexpr int kClientHeight = 911;
 
 class Tform1;
+class EditorAccessibility;
 
 // The "SOURCE CODE" toggle box.
 class CodeBox : public QWidget {
@@ -75,6 +76,8 @@ public:
     render::PageView &pageView() { return page_; }
     // Returns the link table.
     links::LinkTable &linkTable() { return links_; }
+    // Returns what assistive technology reads the window through.
+    EditorAccessibility &accessibility() { return *accessibility_; }
 
     // Returns the controls, for wiring and inspection.
     render::PaintSurface *helpbox() const { return helpbox_; }
@@ -139,6 +142,7 @@ protected:
     void keyPressEvent(QKeyEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
     void moveEvent(QMoveEvent *e) override;
+    void focusInEvent(QFocusEvent *e) override;
     void inputMethodEvent(QInputMethodEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
@@ -162,6 +166,7 @@ private:
     void place(QWidget *w, QRect geometry);
     QMargins frameMargins() const;
     double pageRatio() const;
+    void showMessage(const QString &text);
 
     // The page view, the scroll bar and the link table as the commands see them.
     void repaintPage() override;
@@ -206,6 +211,7 @@ private:
     QMargins fittedFrame_;    // the frame the last fit allowed for
     QString lastOpenName_;
     QString lastSaveName_;
+    std::unique_ptr<EditorAccessibility> accessibility_;
 };
 
 // Routes the error report to a message box over the active window.

@@ -4,6 +4,7 @@
 
 #include <QScopedValueRollback>
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -159,6 +160,18 @@ void Editor::jumpToLine(int line)
         clampCursor();
     }
     view_.repaintPage();
+}
+
+void Editor::moveCaretTo(int line, int column)
+{
+    base::checkRange(line, 1, kLines);
+    if (line < s_.topLine || line >= s_.topLine + kRows)
+        jumpToLine(line);
+    view_.eraseCaret();
+    s_.cursorLine = line;
+    s_.cursorColumn = std::clamp(column, 1, kColumns + 1);
+    limitColumn();
+    view_.drawCaret();
 }
 
 void Editor::formKeyDown(int key, Modifiers mods)

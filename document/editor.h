@@ -101,6 +101,9 @@ public:
     void placeCaret(int x, int y);
     // Shows line at the top of the page with the caret at its start (link follow).
     void jumpToLine(int line);
+    // Puts the caret before column of line (after the line's end at most),
+    // bringing the line to the top of the page when it is not shown.
+    void moveCaretTo(int line, int column);
 
     // Replaces the document with the lines of a file and puts the page and the
     // caret back at line 1; returns the number of lines. Throws RangeError, with

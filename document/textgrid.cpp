@@ -33,6 +33,7 @@ void TextGrid::setCell(int column, int line, uint8_t value)
     checkColumn(column);
     checkLine(line);
     cells_[column - 1][line - 1] = value;
+    noteChanged(line, line);
 }
 
 int TextGrid::lineLength(int line) const
@@ -59,6 +60,7 @@ void TextGrid::setLine(const QByteArray &text, int line)
     const int n = std::min<int>(text.size(), kColumns);
     for (int c = 0; c < n; ++c)
         cells_[c][line - 1] = static_cast<uint8_t>(text[c]);
+    noteChanged(line, line);
 }
 
 void TextGrid::loadLines(const QList<QByteArray> &lines)
@@ -79,6 +81,7 @@ void TextGrid::loadLines(const QList<QByteArray> &lines)
 void TextGrid::clearGrid()
 {
     std::memset(cells_, 0, sizeof cells_);
+    noteChanged(1, kLines);
 }
 
 bool TextGrid::insertChar(int line, int column, uint8_t ch)
@@ -89,6 +92,7 @@ bool TextGrid::insertChar(int line, int column, uint8_t ch)
     for (int k = kColumns; k >= column + 1; --k)
         cells_[k - 1][line - 1] = cells_[k - 2][line - 1];
     cells_[column - 1][line - 1] = ch;
+    noteChanged(line, line);
     return true;
 }
 
@@ -99,6 +103,7 @@ void TextGrid::deleteChar(int line, int column)
     for (int k = column; k <= kColumns - 1; ++k)
         cells_[k - 1][line - 1] = cells_[k][line - 1];
     cells_[kColumns - 1][line - 1] = 0;
+    noteChanged(line, line);
 }
 
 void TextGrid::eraseLine(int line)
@@ -106,6 +111,7 @@ void TextGrid::eraseLine(int line)
     checkLine(line);
     for (int c = 0; c < kColumns; ++c)
         cells_[c][line - 1] = 0;
+    noteChanged(line, line);
 }
 
 void TextGrid::copyRow(int from, int to)
@@ -120,6 +126,7 @@ void TextGrid::deleteLine(int line)
     for (int i = line; i <= kLines - 1; ++i)
         copyRow(i + 1, i);
     eraseLine(kLines);
+    noteChanged(line, kLines);
 }
 
 void TextGrid::insertLine(int line)
@@ -128,6 +135,15 @@ void TextGrid::insertLine(int line)
     for (int i = kLines; i >= line + 1; --i)
         copyRow(i - 1, i);
     eraseLine(line);
+    noteChanged(line, kLines);
+}
+
+LineSpan TextGrid::takeChangedLines()
+{
+    const LineSpan span = changed_;
+    // Empty, with first past every line: the next change sets both ends.
+    changed_ = LineSpan{kLines + 1, 0};
+    return span;
 }
 
 } // namespace doc

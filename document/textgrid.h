@@ -6,12 +6,20 @@
 
 #include <QByteArray>
 #include <QList>
+#include <algorithm>
 #include <cstdint>
 
 namespace doc {
 
 constexpr int kColumns = 120;
 constexpr int kLines = 1000;
+
+// A run of document lines, first to last; empty when first > last.
+struct LineSpan {
+    int first = 1;
+    int last = 0;
+    bool isEmpty() const { return first > last; }
+};
 
 class TextGrid {
 public:
@@ -45,13 +53,25 @@ public:
     // Inserts a blank line; the line and those below move down and the old line 1000 is lost.
     void insertLine(int line);
 
+    // Returns the lines that any change touched since the last call (all of
+    // them before the first call) and starts a new record; for readers that
+    // keep a copy of the text, such as a screen reader's view of the page.
+    LineSpan takeChangedLines();
+
 private:
+    void noteChanged(int first, int last)
+    {
+        changed_.first = std::min(changed_.first, first);
+        changed_.last = std::max(changed_.last, last);
+    }
+
     static void checkLine(int line);
     static void checkColumn(int column);
     void copyRow(int from, int to);
 
     // Column first, as the document model declares it: cells_[column-1][line-1].
     uint8_t cells_[kColumns][kLines];
+    LineSpan changed_{1, kLines};
 };
 
 } // namespace doc

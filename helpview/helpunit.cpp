@@ -7,6 +7,7 @@
 #include "render/pageview.h"
 #include "render/windowscale.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -38,6 +39,12 @@ Thelpform::Thelpform(QWidget *parent)
     buildControls();
     page_.createSurface(surfaceRatio());
     drawHelpRows();
+    paintBox1_->setTextAccess(&accessibility_);
+}
+
+Thelpform::~Thelpform()
+{
+    paintBox1_->setTextAccess(nullptr);
 }
 
 void Thelpform::setWindowScale(double scale)
@@ -151,6 +158,8 @@ void Thelpform::ScrollBar1Change()
     helpTopIndex_ = base::toUInt16(scrollBar1_->value());
     drawHelpRows();
     paintBox1_->update();
+    if (QAccessible::isActive())
+        accessibility_.announceCaret();
 }
 
 void Thelpform::FormMouseWheel(int delta, QPoint globalPos)

@@ -4,6 +4,7 @@
 // It keeps its own page renderer (with its style machine and glyphs), link
 // table and scroll position and shares nothing with the editor.
 
+#include "helpview/helpaccess.h"
 #include "links/linktable.h"
 #include "render/pagerenderer.h"
 #include "render/surface.h"
@@ -21,6 +22,7 @@ class Thelpform : public QDialog {
     Q_OBJECT
 public:
     explicit Thelpform(QWidget *parent = nullptr);
+    ~Thelpform() override;
 
     // Lays the viewer out at the main window's scale (logical pixels times scale).
     void setWindowScale(double scale);
@@ -82,6 +84,7 @@ private:
     double surfaceRatio() const;
 
     render::PageRenderer page_;
+    HelpAccessibility accessibility_{*this};
     links::LinkTable helpLinkTable_;
     uint16_t helpTopIndex_ = 0;
     int16_t helpHoverTarget_ = 0;

@@ -1,6 +1,7 @@
 #include "render/surface.h"
 
 #include "base/errorreport.h"
+#include "render/pageaccessible.h"
 #include "render/windowscale.h"
 
 #include <QCoreApplication>
@@ -17,6 +18,7 @@ PaintSurface::PaintSurface(const QString &name, QWidget *parent, PaintHandler pa
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    installPageAccessibleFactory();
 }
 
 void PaintSurface::updateLogical(const QRect &r)

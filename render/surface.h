@@ -8,6 +8,8 @@
 
 namespace render {
 
+class PageTextAccess;
+
 // A paint surface whose paint, mouse-move and mouse-press events go to callbacks,
 // each run through the error guard.
 class PaintSurface : public QWidget {
@@ -25,6 +27,12 @@ public:
     double scale() const { return scale_; }
     // Asks for a repaint of the logical rectangle r.
     void updateLogical(const QRect &r);
+    // Returns the logical pixel under toolkit position pos on the surface.
+    QPoint logicalPosition(const QPointF &pos) const;
+    // Lets assistive technology read the page through access (not owned; null: no text).
+    void setTextAccess(PageTextAccess *access) { access_ = access; }
+    // Returns what assistive technology reads the page through, or null.
+    PageTextAccess *textAccess() const { return access_; }
 
 protected:
     void paintEvent(QPaintEvent *e) override;
@@ -32,12 +40,11 @@ protected:
     void mousePressEvent(QMouseEvent *e) override;
 
 private:
-    QPoint logicalPosition(const QPointF &pos) const;
-
     PaintHandler paint_;
     MouseHandler move_;
     MouseHandler press_;
     double scale_ = 1.0;
+    PageTextAccess *access_ = nullptr;
 };
 
 // Sends a key press or wheel turn that reached a control of window to window

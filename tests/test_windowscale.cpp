@@ -19,6 +19,7 @@
 #include "render/devicepixels.h"
 #include "render/windowscale.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QMouseEvent>
@@ -295,6 +296,31 @@ private slots:
             QVERIFY2(wheelAt(QPoint(8 + 400, 48 + 400)), qPrintable(at));
             QVERIFY2(!wheelAt(QPoint(8 + 795, 48 + 400)), qPrintable(at));
             QVERIFY2(!wheelAt(QPoint(8 + 400, 48 + 795)), qPrintable(at));
+        }
+    }
+
+    // A reader's magnifier gets each character's box where the scaled page
+    // shows it: the box holds the character's ink, and the point in its middle
+    // gives the character back.
+    void readerFindsCharactersOnTheScaledPage()
+    {
+        form().editor().grid().setLine("HHHHHHHHHH", 1);
+        form().pageView().repaintPage();
+        for (const double scale : kScales) {
+            form().applyWindowScale(scale);
+            QAccessibleInterface *page = QAccessible::queryAccessibleInterface(form().helpbox());
+            QVERIFY(page && page->textInterface());
+            QAccessibleTextInterface *text = page->textInterface();
+            QCOMPARE(text->text(0, 10), QStringLiteral("HHHHHHHHHH"));
+            const double screen = form().helpbox()->devicePixelRatioF();
+            const QImage shown = form().helpbox()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            for (int i = 0; i < 10; ++i) {
+                const QRect global = text->characterRect(i);
+                const QRect box(form().helpbox()->mapFromGlobal(global.topLeft()), global.size());
+                const QString at = QStringLiteral("%1, H %2").arg(scale).arg(i);
+                QVERIFY2(inkBox(shown, QRect(box.topLeft() * screen, box.size() * screen)).width() > 2, qPrintable(at));
+                QVERIFY2(text->offsetAtPoint(global.center()) == i, qPrintable(at));
+            }
         }
     }
 
