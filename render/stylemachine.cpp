@@ -103,6 +103,8 @@ void StyleMachine::fill(QPainter &p, const QRect &r, uint32_t color)
 void StyleMachine::boxLine(QPainter *p, int x1, int y1, int x2, int y2)
 {
     const QRect r = hvLineRect(x1, y1, x2, y2);
+    if (listener_ && !r.isEmpty())
+        listener_->boxLine(r);
     if (p && !r.isEmpty())
         fill(*p, toDevice(r, ratio_), kBoxColor);
 }
@@ -110,6 +112,8 @@ void StyleMachine::boxLine(QPainter *p, int x1, int y1, int x2, int y2)
 void StyleMachine::drawLinkGlyph(QPainter *p, const QImage &glyph, const QImage &drawn, int &x,
                                  int rowTop)
 {
+    if (listener_)
+        listener_->linkGlyph(&glyph == &pointerGlyph_ ? LinkGlyph::Pointer : LinkGlyph::Marker, x, rowTop);
     if (p) {
         const QImage &image = ratio_ == 1.0 ? glyph : drawn;
         const QPoint at(toDevice(x, ratio_), toDevice(rowTop, ratio_));
@@ -187,19 +191,27 @@ void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int ba
     p.drawText(QPoint(x, baseline), QString(base::cp1252ToUnicode(ch)));
 }
 
-void StyleMachine::drawCharStep(QPainter &p, uint8_t ch, int &x, int rowTop, bool plain)
+void StyleMachine::drawCharStep(QPainter *p, uint8_t ch, int &x, int rowTop, bool plain)
 {
     FontFace &f = face();
     const int top = rowTop + yOffset_;
-    QRect cell;
-    if (textBackground_) {
-        cell = toDevice(QRect(x, top, f.textWidth(ch), f.cellHeight), ratio_);
-        fill(p, cell, *textBackground_);
+    const int advance = advanceWidth(ch);
+    if (listener_) {
+        listener_->character({ch, x, top, f.textWidth(ch), advance, f.cellHeight, f.ascent,
+                              family_ == Family::Arial ? kArial : kCourier, f.font.pixelSize(), bold_,
+                              italic_, fontColor_, textBackground_});
     }
-    drawGlyph(p, deviceFace(), ch, toDevice(x, ratio_), toDevice(top + f.ascent, ratio_), cell);
-    x = base::toUInt16(x + advanceWidth(ch));
+    if (p) {
+        QRect cell;
+        if (textBackground_) {
+            cell = toDevice(QRect(x, top, f.textWidth(ch), f.cellHeight), ratio_);
+            fill(*p, cell, *textBackground_);
+        }
+        drawGlyph(*p, deviceFace(), ch, toDevice(x, ratio_), toDevice(top + f.ascent, ratio_), cell);
+    }
+    x = base::toUInt16(x + advance);
     if (plain)
-        boxFrame(&p, BoxKind::Extend, x, rowTop);
+        boxFrame(p, BoxKind::Extend, x, rowTop);
 }
 
 void StyleMachine::applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purpose purpose)
@@ -237,9 +249,9 @@ void StyleMachine::applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purp
     }
 }
 
-int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPainter *p, int rowTop)
+int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPainter *p, int rowTop,
+                       Purpose purpose)
 {
-    const Purpose purpose = p ? Purpose::Draw : Purpose::Measure;
     int x = kLeftMargin;
     yOffset_ = 5;
     boxFrame(p, BoxKind::Reset, x, rowTop);
@@ -249,8 +261,8 @@ int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPai
         const Token t = reader.next(uint8_t(text[c]));
         if (t.kind == TokenKind::Code)
             applyCode(t.byte, x, p, rowTop, purpose);
-        else if (t.kind == TokenKind::Text && p)
-            drawCharStep(*p, t.byte, x, rowTop, reader.state() == MachineState::Plain);
+        else if (t.kind == TokenKind::Text && purpose == Purpose::Draw)
+            drawCharStep(p, t.byte, x, rowTop, reader.state() == MachineState::Plain);
         else if (t.kind == TokenKind::Text)
             x = base::toUInt16(x + advanceWidth(t.byte));
         // Measuring holds every intermediate x to the signed 16-bit range.
@@ -271,7 +283,21 @@ void StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, Dis
     reach_ = QRect();
     changed_ = QRect();
     reachUnknown_ = false;
-    lastDrawX_ = walk(text, int(text.size()), mode, &p, rowTop);
+    lastDrawX_ = walk(text, int(text.size()), mode, &p, rowTop, Purpose::Draw);
+}
+
+void StyleMachine::traceLine(const QByteArray &text, int rowTop, DisplayMode mode, DrawListener &listener)
+{
+    target_ = PixelTarget();
+    walkClean_ = nullptr;
+    listener_ = &listener;
+    try {
+        walk(text, int(text.size()), mode, nullptr, base::toUInt16(rowTop), Purpose::Draw);
+    } catch (...) {
+        listener_ = nullptr;
+        throw;
+    }
+    listener_ = nullptr;
 }
 
 int StyleMachine::columnX(int column, const QByteArray &text, DisplayMode mode)
@@ -281,7 +307,7 @@ int StyleMachine::columnX(int column, const QByteArray &text, DisplayMode mode)
         return kLeftMargin;
     }
     base::checkRange(column, 1, text.size() + 1);
-    return walk(text, column - 1, mode, nullptr, 0);
+    return walk(text, column - 1, mode, nullptr, 0, Purpose::Measure);
 }
 
 } // namespace render

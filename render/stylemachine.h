@@ -10,6 +10,7 @@
 // link glyph times the ratio, so a high-density screen gets sharp text.
 
 #include "render/cleanmap.h"
+#include "render/drawlistener.h"
 #include "render/fontbook.h"
 #include "render/markup.h"
 #include "render/pixeltarget.h"
@@ -40,6 +41,9 @@ public:
 
     // Draws the line's text into its row (top rowTop, logical) on the painter's surface.
     void drawLine(QPainter &p, const QByteArray &text, int rowTop, DisplayMode mode);
+    // Walks the line as drawLine does, drawing nothing, and tells listener what
+    // would be drawn and where (row top rowTop, logical pixels).
+    void traceLine(const QByteArray &text, int rowTop, DisplayMode mode, DrawListener &listener);
     // Returns the x at which column (1..length+1) of text starts.
     int columnX(int column, const QByteArray &text, DisplayMode mode);
     // Returns the room one character takes in the current font: width * 11 div 10 + 1.
@@ -80,7 +84,7 @@ private:
     // other where drawing adds them up, so text after both measures narrower.
     enum class Purpose { Draw, Measure };
 
-    int walk(const QByteArray &text, int cells, DisplayMode mode, QPainter *p, int rowTop);
+    int walk(const QByteArray &text, int cells, DisplayMode mode, QPainter *p, int rowTop, Purpose purpose);
     FontFace &face();
     FontFace &deviceFace();
     void drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int baseline, const QRect &solidCell);
@@ -88,7 +92,7 @@ private:
     void boxLine(QPainter *p, int x1, int y1, int x2, int y2);
     void drawLinkGlyph(QPainter *p, const QImage &glyph, const QImage &drawn, int &x, int rowTop);
     void applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purpose purpose);
-    void drawCharStep(QPainter &p, uint8_t ch, int &x, int rowTop, bool plain);
+    void drawCharStep(QPainter *p, uint8_t ch, int &x, int rowTop, bool plain);
     void boxFrame(QPainter *p, BoxKind kind, int &x, int rowTop);
     void reach(const QRect &r);
 
@@ -128,6 +132,8 @@ private:
     QRect reach_;
     QRect changed_;
     bool reachUnknown_ = false;
+    // Told of what the drawing walk draws, while a trace runs.
+    DrawListener *listener_ = nullptr;
 };
 
 } // namespace render

@@ -2,6 +2,7 @@
 // pages --render writes (at the window's pixel ratio too), and the help and version texts.
 
 #include "app/cli.h"
+#include "clirun.h"
 #include "editorwindow.h"
 #include "render/devicepixels.h"
 
@@ -11,30 +12,6 @@
 #include <QtTest>
 
 namespace {
-
-struct Run {
-    int status = 0;
-    QString out;
-    QString err;
-};
-
-Run cli(const QStringList &args)
-{
-    Run r;
-    QTextStream out(&r.out);
-    QTextStream err(&r.err);
-    r.status = app::runCli(QStringList{"helpedit"} + args, out, err);
-    out.flush();
-    err.flush();
-    return r;
-}
-
-void write(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 QByteArray manyLinks(int pointers)
 {

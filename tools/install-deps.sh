@@ -7,8 +7,10 @@ pkgs=(cmake ninja-build g++ make qt6-base-dev libfontconfig-dev fonts-liberation
 # The end-to-end test runs the program on a virtual X server and drives it with
 # xdotool (with setxkbmap for other keyboard layouts and xcb to press the close
 # box); the install test validates the desktop entry, the metainfo and the
-# MIME type, and reads the man page.
-test_pkgs=(xvfb xdotool x11-xkb-utils libxcb1-dev desktop-file-utils appstream shared-mime-info man-db)
+# MIME type, and reads the man page. The web export's pages are loaded in
+# chromium (headless) and parsed with html5lib.
+test_pkgs=(xvfb xdotool x11-xkb-utils libxcb1-dev desktop-file-utils appstream shared-mime-info man-db
+           chromium python3-html5lib)
 # Only `make fuzz` needs clang and its libFuzzer runtime.
 fuzz_pkgs=(clang libclang-rt-14-dev)
 case "${1:-}" in
