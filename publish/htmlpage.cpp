@@ -1,3 +1,8 @@
+// Sections: CSS values (colours, fonts, 64ths of a pixel) · DesignAdvances (the
+// browser's text advances) · CharStyle and StyleSheet (the page's classes) ·
+// RowWriter (one row from the drawing walk: characters, glyphs and links, box
+// lines) · TextCollector · the page itself (HtmlPageWriter).
+
 #include "publish/htmlpage.h"
 
 #include "base/cp1252.h"
@@ -8,6 +13,10 @@
 
 #include <QBuffer>
 #include <QHash>
+#include <QRawFont>
+#include <QtEndian>
+
+#include <cmath>
 
 namespace publish {
 
@@ -40,6 +49,70 @@ QByteArray cssFamily(const QString &family)
     return "Arial,\"Liberation Sans\",Arimo,Helvetica,sans-serif";
 }
 
+// Browsers place text in 64ths of a pixel.
+constexpr int kSteps = 64;
+
+// Returns the room a browser gives a run of text px wide, in 64ths of a pixel:
+// it rounds a text's width up to the next step.
+int toSteps(double px)
+{
+    return int(std::ceil(px * kSteps - 1e-6));
+}
+
+// Returns a length of steps 64ths of a pixel in CSS.
+QByteArray pixels(int steps)
+{
+    return QByteArray::number(double(steps) / kSteps, 'g', 8) + "px";
+}
+
+// The advances browsers give the characters of a face: they lay text out with
+// the font's design advances at its pixel size, which Qt rounds even in its
+// design metrics, so they are read from the font's own metrics table.
+class DesignAdvances {
+public:
+    // Returns the advance of byte in face, in pixels; the renderer's text width
+    // when the face's font lacks the character (a browser then takes another font).
+    double of(const render::FontFace &face, int textWidth, uint8_t byte)
+    {
+        auto found = faces_.find(&face);
+        if (found == faces_.end())
+            found = faces_.insert(&face, Face(face.font));
+        double &advance = found->advances[byte];
+        if (advance < 0)
+            advance = found->advanceOf(base::cp1252ToUnicode(byte)).value_or(textWidth);
+        return advance;
+    }
+
+private:
+    struct Face {
+        explicit Face(const QFont &font) : raw(QRawFont::fromFont(font))
+        {
+            advances.fill(-1);
+            const QByteArray hhea = raw.fontTable("hhea");
+            const QByteArray hmtx = raw.fontTable("hmtx");
+            // hhea holds the number of advances at byte 34; hmtx 4 bytes per glyph, the advance first.
+            const int count = hhea.size() >= 36 ? qFromBigEndian<quint16>(hhea.constData() + 34) : 0;
+            for (int i = 0; i < count && 4 * i + 2 <= hmtx.size(); ++i)
+                units.append(qFromBigEndian<quint16>(hmtx.constData() + 4 * i));
+        }
+
+        std::optional<double> advanceOf(QChar c) const
+        {
+            const QList<quint32> glyphs = raw.glyphIndexesForString(QString(c));
+            if (glyphs.size() != 1 || glyphs[0] == 0 || units.isEmpty() || raw.unitsPerEm() <= 0)
+                return std::nullopt;
+            // Glyphs past the last advance share it.
+            const quint16 u = units[std::min<qsizetype>(glyphs[0], units.size() - 1)];
+            return u * raw.pixelSize() / raw.unitsPerEm();
+        }
+
+        QRawFont raw;
+        QList<quint16> units;
+        std::array<double, 256> advances;
+    };
+    QHash<const render::FontFace *, Face> faces_;
+};
+
 // What a character's look depends on, apart from its width.
 struct CharStyle {
     QString family;
@@ -66,10 +139,12 @@ struct CharStyle {
             d += "italic ";
         if (bold)
             d += "bold ";
-        d += number(pixelSize) + "px/" + number(cellHeight) + "px " + cssFamily(family) + ";color:" + cssColor(color)
-            + ";height:" + number(cellHeight) + "px;margin-top:" + number(top) + "px";
+        d += number(pixelSize) + "px/" + number(cellHeight) + "px " + cssFamily(family) + ";color:" + cssColor(color);
         if (background)
             d += ";background:" + cssColor(*background);
+        // Raised to the row's top, then moved down by the style's offset.
+        if (top != 0)
+            d += ";position:relative;top:" + number(top) + "px";
         return d;
     }
 };
@@ -93,14 +168,13 @@ public:
         }
         return lastClass_;
     }
-    // Returns the class of a cell width (what a background fills) followed by the rest of an advance.
-    const QByteArray &widthClass(int width, int advance)
+    // Returns the class of a right margin of steps 64ths of a pixel.
+    const QByteArray &marginClass(int steps)
     {
-        const int key = width << 16 | advance;
-        auto found = widths_.find(key);
-        if (found == widths_.end()) {
-            found = widths_.insert(key, 'w' + number(int(widths_.size())));
-            rules_ += '.' + *found + "{width:" + number(width) + "px;margin-right:" + number(advance - width) + "px}\n";
+        auto found = margins_.find(steps);
+        if (found == margins_.end()) {
+            found = margins_.insert(steps, 'k' + number(int(margins_.size())));
+            rules_ += '.' + *found + "{margin-right:" + pixels(steps) + "}\n";
         }
         return *found;
     }
@@ -109,7 +183,7 @@ public:
 
 private:
     QHash<QByteArray, QByteArray> styles_;
-    QHash<int, QByteArray> widths_;
+    QHash<int, QByteArray> margins_;
     CharStyle last_{QString(), -1, 0, 0, false, false, 0, std::nullopt};
     QByteArray lastClass_;
     QByteArray rules_;
@@ -119,20 +193,25 @@ private:
 // tells them, left to right in the page's own flow.
 class RowWriter : public render::DrawListener {
 public:
-    RowWriter(QByteArray &out, StyleSheet &sheet, const WebLinks &links, int line,
+    RowWriter(QByteArray &out, StyleSheet &sheet, DesignAdvances &advances, const WebLinks &links, int line,
               const QHash<int, QString> &targetTexts)
-        : out_(out), sheet_(sheet), links_(links), line_(line), targetTexts_(targetTexts)
+        : out_(out), sheet_(sheet), advances_(advances), links_(links), line_(line), targetTexts_(targetTexts)
     {
     }
 
     void start(const QByteArray &text) { glyphColumns_ = glyphColumns(text); }
 
+    // A character is text in the flow: its margin makes up the difference
+    // between the browser's advance and the renderer's, so that the next one
+    // starts where the renderer puts it.
     void character(const render::DrawnChar &c) override
     {
-        out_ += "<span class=\"" + sheet_.styleClass(c) + ' ' + sheet_.widthClass(c.width, c.advance) + '"';
+        const int browserAdvance = toSteps(advances_.of(*c.face, c.width, c.byte));
+        const int margin = c.advance * kSteps - browserAdvance;
+        out_ += "<span class=\"" + sheet_.styleClass(c) + ' ' + sheet_.marginClass(margin) + '"';
         moveTo(c.x);
         out_ += '>' + htmlCharacter(c.byte) + "</span>";
-        flowX_ = c.x + c.advance;
+        flow_ = (c.x + c.advance) * kSteps;
     }
 
     void linkGlyph(render::LinkGlyph kind, int x, int) override
@@ -142,7 +221,7 @@ public:
             pointer(place, x);
         else
             marker(place, x);
-        flowX_ = x + render::kGlyphWidth;
+        flow_ = (x + render::kGlyphWidth) * kSteps;
     }
 
     void boxLine(const QRect &r) override
@@ -155,8 +234,9 @@ private:
     // Moves the flow to x with a margin on the element being opened.
     void moveTo(int x)
     {
-        if (x != flowX_)
-            out_ += " style=\"margin-left:" + number(x - flowX_) + "px\"";
+        if (x * kSteps != flow_)
+            out_ += " style=\"margin-left:" + pixels(x * kSteps - flow_) + '"';
+        flow_ = x * kSteps;
     }
 
     void pointer(const GlyphPlace &place, int x)
@@ -199,12 +279,14 @@ private:
 
     QByteArray &out_;
     StyleSheet &sheet_;
+    DesignAdvances &advances_;
     const WebLinks &links_;
     int line_;
     const QHash<int, QString> &targetTexts_;
     QList<int> glyphColumns_;
     int glyphIndex_ = 0;
-    int flowX_ = render::kLeftMargin;
+    // Where the browser's flow stands, in 64ths of a pixel.
+    int flow_ = render::kLeftMargin * kSteps;
 };
 
 // Collects the characters a line shows.
@@ -221,10 +303,13 @@ const char *const kPageStyle =
     "body{margin:0}\n"
     // Room below the last row, so that any row can be brought to the top.
     "main{display:block;width:800px;padding:5px 0 calc(100vh - 30px);overflow-x:clip}\n"
-    ".r{position:relative;height:25px;padding-left:5px;white-space:pre;line-height:0;font-size:0}\n"
-    ".r span{display:inline-block;vertical-align:top}\n"
+    // Characters are text in one flow, so that a reader can select and search
+    // them; each keeps its own advance (no kerning, no ligatures).
+    ".r{position:relative;height:25px;padding-left:5px;white-space:pre;line-height:0;font-size:0;"
+    "font-kerning:none;font-variant-ligatures:none}\n"
+    ".r span{vertical-align:top}\n"
     ".r .b{position:absolute;background:#707070}\n"
-    ".p,.m{width:20px;height:25px}\n";
+    ".r .p,.r .m{display:inline-block;width:20px;height:25px}\n";
 
 } // namespace
 
@@ -287,12 +372,13 @@ QByteArray HtmlPageWriter::page(const doc::TextGrid &grid, const QString &title)
         targetTexts[l.markerLine] = shownText(grid.getLine(l.markerLine)).simplified();
 
     StyleSheet sheet;
+    DesignAdvances advances;
     QByteArray rows;
     rows.reserve(last * 2000);
     for (int line = 1; line <= last; ++line) {
         rows += "<div class=\"r\" id=\"line-" + number(line) + "\">";
         const QByteArray text = grid.getLine(line);
-        RowWriter writer(rows, sheet, links, line, targetTexts);
+        RowWriter writer(rows, sheet, advances, links, line, targetTexts);
         writer.start(text);
         machine_.traceLine(text, 0, render::DisplayMode::Rendered, writer);
         rows += "</div>\n";

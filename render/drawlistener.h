@@ -11,6 +11,8 @@
 
 namespace render {
 
+struct FontFace;
+
 // One character as the drawing walk places it.
 struct DrawnChar {
     uint8_t byte = 0;
@@ -26,6 +28,7 @@ struct DrawnChar {
     bool italic = false;
     uint32_t color = 0; // 0xBBGGRR
     std::optional<uint32_t> background;
+    const FontFace *face = nullptr; // the face it is drawn in
 };
 
 enum class LinkGlyph { Pointer, Marker };

@@ -199,7 +199,7 @@ void StyleMachine::drawCharStep(QPainter *p, uint8_t ch, int &x, int rowTop, boo
     if (listener_) {
         listener_->character({ch, x, top, f.textWidth(ch), advance, f.cellHeight, f.ascent,
                               family_ == Family::Arial ? kArial : kCourier, f.font.pixelSize(), bold_,
-                              italic_, fontColor_, textBackground_});
+                              italic_, fontColor_, textBackground_, &f});
     }
     if (p) {
         QRect cell;

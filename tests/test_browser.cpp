@@ -1,7 +1,8 @@
 // Exported pages in a real browser (Debian's chromium, headless, 800 pixels
 // wide): the example, the layout test's lines and a file of links with hostile
 // names. Each row's ink must lie within 2 pixels of where the renderer draws
-// it, each row's text read back from the DOM must be the page's characters, a
+// it, each row's text read back from the DOM must be the page's characters and
+// be found by the browser's search, a
 // click on each working arrow must bring its marker's row to the top, and
 // nothing else that looks like a link may lead anywhere.
 //
@@ -16,10 +17,13 @@
 #include "links/linktable.h"
 #include "publish/htmlexport.h"
 #include "publish/htmlpage.h"
+#include "render/glyphs.h"
 #include "render/markup.h"
+#include "render/stylemachine.h"
 
 #include <QDir>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -55,6 +59,18 @@ QByteArray linksFile()
     top += "\\@nowhere; no marker\r\n\\@self; \\#self; itself\r\n\\@twice; one\r\n\\@twice; two\r\n";
     below += "\\#twice; the shared name\r\n";
     return top + below;
+}
+
+// Full lines of 120 bytes in every style, where any drift between the
+// browser's advances and the renderer's would add up.
+QByteArray longLinesFile()
+{
+    const QByteArray text = "Sphinx of black quartz, judge my vow; 0123456789 WAVY lilt! ";
+    QByteArray bytes;
+    for (const QByteArray code : {"", "\\c", "\\f", "\\i", "\\m", "\\p", "\\s", "\\f\\i", "\\c\\f"})
+        bytes += (code + text + text).left(120) + "\r\n";
+    bytes += "a\\tb\\fc\\td\\[e f\\[\\ig\\th\\mij kl\\nmn\\lop\\hqr\\s st \\p uv \\n wx\\c yz\r\n";
+    return bytes;
 }
 
 // --- ink ---
@@ -106,6 +122,14 @@ QList<QPair<int, int>> workingLinks(const doc::TextGrid &grid)
     }
     return result;
 }
+
+// Collects where the drawing walk puts each character.
+struct CharPositions : render::DrawListener {
+    QList<int> x;
+    void character(const render::DrawnChar &c) override { x.append(c.x); }
+    void linkGlyph(render::LinkGlyph, int, int) override {}
+    void boxLine(const QRect &) override {}
+};
 
 int rowTopOnPage(int line)
 {
@@ -162,7 +186,39 @@ class TestBrowser : public QObject {
                     expected += base::cp1252ToUnicode(t.byte);
             }
             QCOMPARE(rows[line - 1].toString(), expected);
+            // The row's text is one run a reader can search for and select.
+            const QString words = expected.trimmed();
+            if (words.size() < 2)
+                continue;
+            const QString quoted = QString::fromUtf8(QJsonDocument(QJsonArray{words}).toJson(QJsonDocument::Compact));
+            QVERIFY2(browser_.evaluate(QStringLiteral("getSelection().removeAllRanges(), window.find(%1[0], true, false, true)")
+                                           .arg(quoted)).toBool(),
+                     qPrintable(QStringLiteral("line %1: \"%2\" cannot be found").arg(line).arg(words)));
+            QCOMPARE(browser_.evaluate(QStringLiteral("getSelection().toString()")).toString(), words);
         }
+        browser_.evaluate(QStringLiteral("getSelection().removeAllRanges()"));
+    }
+
+    // Each character's box starts at the x where the renderer's drawing walk puts it.
+    void checkPositions(const doc::TextGrid &grid, int last, const QString &file)
+    {
+        const QJsonArray rows = browser_.evaluate(QStringLiteral(
+            "Array.from(document.querySelectorAll('.r')).map(r => Array.from(r.querySelectorAll('span[class^=\"s\"]'))"
+            ".map(e => e.getBoundingClientRect().left))")).toArray();
+        const QImage pointer = render::createPointerGlyph();
+        const QImage marker = render::createMarkerGlyph();
+        render::StyleMachine machine(pointer, marker);
+        double worst = 0;
+        for (int line = 1; line <= last; ++line) {
+            CharPositions drawn;
+            machine.traceLine(grid.getLine(line), 0, render::DisplayMode::Rendered, drawn);
+            const QJsonArray lefts = rows[line - 1].toArray();
+            QCOMPARE(lefts.size(), drawn.x.size());
+            for (int k = 0; k < lefts.size(); ++k)
+                worst = std::max(worst, std::abs(lefts[k].toDouble() - drawn.x[k]));
+        }
+        QVERIFY2(worst < 0.1, qPrintable(QStringLiteral("%1: a character box stands %2 px off").arg(file).arg(worst)));
+        qInfo("%s: character boxes at most %.3f px from the renderer's x", qPrintable(file), worst);
     }
 
     void checkInk(const doc::TextGrid &grid, int last, const QString &file)
@@ -242,7 +298,8 @@ private slots:
         for (const QString &name : QDir(QStringLiteral(HELPEDIT_SOURCE_DIR "/examples")).entryList({"*.hlp"}))
             QTest::newRow(qPrintable(name)) << QStringLiteral(HELPEDIT_SOURCE_DIR "/examples/") + name;
         for (const auto &[name, bytes] : {std::pair{QStringLiteral("layout.hlp"), layoutFile()},
-                                          std::pair{QStringLiteral("links.hlp"), linksFile()}}) {
+                                          std::pair{QStringLiteral("links.hlp"), linksFile()},
+                                          std::pair{QStringLiteral("long.hlp"), longLinesFile()}}) {
             QFile f(path("in/") + name);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(bytes);
@@ -264,6 +321,7 @@ private slots:
         const QString page = path("site/") + publish::pageNameOf(file);
         QVERIFY(browser_.navigate(QUrl::fromLocalFile(page).toString()));
         checkText(grid, last);
+        checkPositions(grid, last, QFileInfo(file).fileName());
         checkInk(grid, last, QFileInfo(file).fileName());
         checkLinks(grid, QFileInfo(file).fileName());
     }

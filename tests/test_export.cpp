@@ -1,20 +1,20 @@
 // The web export: which pointers become links and how names are made safe,
-// pages that are well-formed whatever the file holds, rows whose boxes stand
-// at the renderer's x positions, and --export=html on the command line.
+// pages that are well-formed whatever the file holds, hidden and cut text,
+// and --export=html on the command line. Where the characters stand is
+// measured in a real browser (test_browser).
 //
-// Sections: helpers (running the command line, reading a page back) · link
-// names and links · hostile input · positions · the command line.
+// Sections: helpers (reading a page back) · link names and links · hostile
+// input · the command line.
 
 #include "app/cli.h"
 #include "clirun.h"
+#include "base/checked.h"
 #include "base/cp1252.h"
 #include "fileio/helpfile.h"
-#include "layoutlines.h"
 #include "publish/htmlexport.h"
 #include "publish/htmlpage.h"
 #include "publish/weblinks.h"
 #include "render/markup.h"
-#include "render/pagerenderer.h"
 
 #include <QDirIterator>
 #include <QRegularExpression>
@@ -38,29 +38,13 @@ doc::TextGrid gridOf(const QList<QByteArray> &lines)
     return grid;
 }
 
-// One character box of a row: its text, its inline left margin and its classes.
-struct CharBox {
-    QString text;
-    int marginLeft = 0;
-    QStringList classes;
-};
-
 // A page read back as XML: what each row holds, the ids and the links.
 struct ReadPage {
     QString error;
     QList<QString> rowText;
-    QList<QList<CharBox>> rowBoxes;
     QStringList ids;
     QStringList hrefs;
-    QByteArray css;
 };
-
-int marginLeftOf(const QString &style)
-{
-    static const QRegularExpression margin(QStringLiteral("margin-left:(-?\\d+)px"));
-    const QRegularExpressionMatch m = margin.match(style);
-    return m.hasMatch() ? m.captured(1).toInt() : 0;
-}
 
 // Parses a page strictly (it is written as well-formed XML as well as HTML).
 ReadPage readPage(const QByteArray &html)
@@ -68,8 +52,6 @@ ReadPage readPage(const QByteArray &html)
     ReadPage page;
     QXmlStreamReader xml(html);
     int row = -1;
-    bool inStyle = false;
-    bool inBox = false;
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType t = xml.readNext();
         if (t == QXmlStreamReader::StartElement) {
@@ -78,30 +60,15 @@ ReadPage readPage(const QByteArray &html)
                 page.ids.append(a.value(QStringLiteral("id")).toString());
             if (a.hasAttribute(QStringLiteral("href")))
                 page.hrefs.append(a.value(QStringLiteral("href")).toString());
-            inStyle = xml.name() == QLatin1String("style");
             if (xml.name() == QLatin1String("div") && a.value(QStringLiteral("class")) == QLatin1String("r")) {
                 row = int(page.rowText.size());
                 page.rowText.append(QString());
-                page.rowBoxes.append(QList<CharBox>());
-            } else if (row >= 0 && xml.name() == QLatin1String("span")) {
-                const QStringList classes = a.value(QStringLiteral("class")).toString().split(' ');
-                inBox = classes.first().startsWith('s');
-                // Characters and glyphs take room in the flow; box lines stand apart.
-                if (classes.first() != QLatin1String("b"))
-                    page.rowBoxes[row].append({QString(), marginLeftOf(a.value(QStringLiteral("style")).toString()), classes});
             }
-        } else if (t == QXmlStreamReader::EndElement) {
-            if (xml.name() == QLatin1String("div"))
-                row = -1;
-            inStyle = inBox = false;
-        } else if (t == QXmlStreamReader::Characters) {
-            if (inStyle)
-                page.css += xml.text().toUtf8();
+        } else if (t == QXmlStreamReader::EndElement && xml.name() == QLatin1String("div")) {
+            row = -1;
+        } else if (t == QXmlStreamReader::Characters && row >= 0) {
             // Rows hold no whitespace of their own between elements: every character is text.
-            if (row >= 0)
-                page.rowText[row] += xml.text();
-            if (row >= 0 && inBox)
-                page.rowBoxes[row].last().text += xml.text();
+            page.rowText[row] += xml.text();
         }
     }
     if (xml.hasError())
@@ -269,52 +236,6 @@ private slots:
         QVERIFY(!html.contains("after the end mark"));
         const ReadPage page = readPage(html);
         QCOMPARE(page.rowText, (QList<QString>{"seen", QString(120, 'x'), "last"}));
-    }
-
-    // --- positions ---
-
-    // Each character box starts where the renderer's measuring puts its column.
-    void boxesStandAtTheRenderersColumns()
-    {
-        QList<QByteArray> lines;
-        for (const LayoutLine &l : layoutLines()) {
-            // Measuring follows the later of \f and \i alone where drawing combines them.
-            if (!l.source && !(l.text.toLower().contains("\\f") && l.text.toLower().contains("\\i")))
-                lines.append(l.text);
-        }
-        lines.append("a\\tb\\[c d\\[\\@x; e\\#y;f");
-        const doc::TextGrid grid = gridOf(lines);
-        const ReadPage page = readPage(publish::HtmlPageWriter().page(grid, "t"));
-        QVERIFY(page.error.isEmpty());
-        // The widths and right margins of the width classes.
-        QHash<QString, QPair<int, int>> widths;
-        static const QRegularExpression rule(QStringLiteral("\\.(w\\d+)\\{width:(\\d+)px;margin-right:(\\d+)px\\}"));
-        for (auto m = rule.globalMatch(QString::fromUtf8(page.css)); m.hasNext();) {
-            const QRegularExpressionMatch w = m.next();
-            widths[w.captured(1)] = {w.captured(2).toInt(), w.captured(3).toInt()};
-        }
-        render::PageRenderer renderer([&grid](int line) { return grid.getLine(line); }, render::RowClearing::WholePage);
-        for (int i = 0; i < lines.size(); ++i) {
-            // The columns of the characters and glyphs, in order.
-            QList<int> columns;
-            render::MarkupReader reader(render::DisplayMode::Rendered, render::NameRule::Page);
-            for (int c = 1; c <= lines[i].size(); ++c) {
-                const render::Token t = reader.next(uint8_t(lines[i][c - 1]));
-                if (t.kind == render::TokenKind::Text || (t.kind == render::TokenKind::Code && (t.byte == '@' || t.byte == '#')))
-                    columns.append(c);
-            }
-            const QList<CharBox> &boxes = page.rowBoxes[i];
-            QCOMPARE(boxes.size(), columns.size());
-            int x = render::kLeftMargin;
-            for (int k = 0; k < boxes.size(); ++k) {
-                x += boxes[k].marginLeft;
-                QCOMPARE(x, renderer.columnX(columns[k], i + 1, render::DisplayMode::Rendered));
-                const bool glyph = boxes[k].classes.first() == QLatin1String("p") || boxes[k].classes.first() == QLatin1String("m");
-                const QPair<int, int> w = glyph ? qMakePair(20, 0) : widths.value(boxes[k].classes.value(1));
-                QVERIFY(w.first > 0);
-                x += w.first + w.second;
-            }
-        }
     }
 
     // --- the command line ---
