@@ -341,6 +341,10 @@ int main(int argc, char **argv)
     const QStringList args = QCoreApplication::arguments();
     if (args.size() == 4 && args[1] == QLatin1String("--loop"))
         return loopOurs(args[2], args[3].toInt(), densePath, linkedPath);
+    if (args.size() == 2 && args[1] == QLatin1String("--export-figure")) {
+        std::printf("%.2f\n", measureExport(linkedPath, dir.filePath(QStringLiteral("site"))));
+        return 0;
+    }
     if (args.size() == 2 && args[1] == QLatin1String("--page-figure")) {
         std::printf("%.1f\n", measureOurs(densePath, linkedPath).page);
         return 0;

@@ -17,6 +17,10 @@
 #include <QtEndian>
 
 #include <cmath>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
 
 namespace publish {
 
@@ -47,6 +51,12 @@ QByteArray cssFamily(const QString &family)
     if (family == QLatin1String("courier new"))
         return "\"Courier New\",\"Liberation Mono\",Cousine,Courier,monospace";
     return "Arial,\"Liberation Sans\",Arimo,Helvetica,sans-serif";
+}
+
+// Appends bytes to a page being written.
+void put(std::string &out, const QByteArray &bytes)
+{
+    out.append(bytes.constData(), size_t(bytes.size()));
 }
 
 // Browsers place text in 64ths of a pixel.
@@ -115,7 +125,7 @@ private:
 
 // What a character's look depends on, apart from its width.
 struct CharStyle {
-    QString family;
+    bool courier = false;
     int pixelSize = 0;
     int cellHeight = 0;
     int top = 0;
@@ -126,9 +136,14 @@ struct CharStyle {
 
     static CharStyle of(const render::DrawnChar &c)
     {
-        return {c.family, c.pixelSize, c.cellHeight, c.top, c.bold, c.italic, c.color, c.background};
+        return {c.family == QLatin1String("courier new"), c.pixelSize, c.cellHeight, c.top, c.bold, c.italic, c.color,
+                c.background};
     }
     friend bool operator==(const CharStyle &, const CharStyle &) = default;
+    auto key() const
+    {
+        return std::tuple(courier, pixelSize, cellHeight, top, bold, italic, color, background.value_or(0x1000000));
+    }
 
     // The CSS declarations: the font by its em size on a line as high as its
     // cell, so that the baseline falls where the renderer puts it.
@@ -139,7 +154,8 @@ struct CharStyle {
             d += "italic ";
         if (bold)
             d += "bold ";
-        d += number(pixelSize) + "px/" + number(cellHeight) + "px " + cssFamily(family) + ";color:" + cssColor(color);
+        d += number(pixelSize) + "px/" + number(cellHeight) + "px "
+            + cssFamily(courier ? QStringLiteral("courier new") : QStringLiteral("arial")) + ";color:" + cssColor(color);
         if (background)
             d += ";background:" + cssColor(*background);
         // Raised to the row's top, then moved down by the style's offset.
@@ -149,43 +165,54 @@ struct CharStyle {
     }
 };
 
-// The class names of the character styles and cell widths one page uses.
+// The classes one page gives its characters: one for each style and right
+// margin met, made when first needed and then kept for each byte of the style,
+// so that a character costs one look-up in a table.
 class StyleSheet {
 public:
-    // Returns the class of a character's style, made when first asked for.
-    const QByteArray &styleClass(const render::DrawnChar &c)
+    // Returns the class of a character: its style, and the right margin that
+    // makes the browser's advance up to the renderer's.
+    const std::string &charClass(const render::DrawnChar &c)
     {
         const CharStyle style = CharStyle::of(c);
         if (!(style == last_)) {
             last_ = style;
-            const QByteArray css = style.css();
-            auto found = styles_.find(css);
-            if (found == styles_.end()) {
-                found = styles_.insert(css, 's' + number(int(styles_.size())));
-                rules_ += '.' + *found + '{' + css + "}\n";
+            auto found = index_.find(style.key());
+            if (found == index_.end()) {
+                found = index_.emplace(style.key(), int(styles_.size())).first;
+                styles_.push_back({style.css(), {}});
             }
-            lastClass_ = *found;
+            current_ = found->second;
         }
-        return lastClass_;
-    }
-    // Returns the class of a right margin of steps 64ths of a pixel.
-    const QByteArray &marginClass(int steps)
-    {
-        auto found = margins_.find(steps);
-        if (found == margins_.end()) {
-            found = margins_.insert(steps, 'k' + number(int(margins_.size())));
-            rules_ += '.' + *found + "{margin-right:" + pixels(steps) + "}\n";
+        Style &s = styles_[size_t(current_)];
+        if (!s.byByte[c.byte]) {
+            const int margin = c.advance * kSteps - toSteps(advances_.of(*c.face, c.width, c.byte));
+            auto cls = classes_.find({current_, margin});
+            if (cls == classes_.end()) {
+                cls = classes_.emplace(std::pair(current_, margin), 's' + std::to_string(classes_.size())).first;
+                rules_.append('.').append(cls->second.c_str()).append('{').append(s.css).append(";margin-right:");
+                rules_.append(pixels(margin)).append("}\n");
+            }
+            s.byByte[c.byte] = &cls->second;
         }
-        return *found;
+        return *s.byByte[c.byte];
     }
     // Returns the rules of every class handed out.
     const QByteArray &rules() const { return rules_; }
 
 private:
-    QHash<QByteArray, QByteArray> styles_;
-    QHash<int, QByteArray> margins_;
-    CharStyle last_{QString(), -1, 0, 0, false, false, 0, std::nullopt};
-    QByteArray lastClass_;
+    struct Style {
+        QByteArray css;
+        std::array<const std::string *, 256> byByte;
+    };
+    using Key = decltype(CharStyle().key());
+    std::map<Key, int> index_;
+    std::vector<Style> styles_;
+    // Node-based, so that the class names stay where byByte points.
+    std::map<std::pair<int, int>, std::string> classes_;
+    DesignAdvances advances_;
+    CharStyle last_{false, -1, 0, 0, false, false, 0, std::nullopt};
+    int current_ = 0;
     QByteArray rules_;
 };
 
@@ -193,9 +220,8 @@ private:
 // tells them, left to right in the page's own flow.
 class RowWriter : public render::DrawListener {
 public:
-    RowWriter(QByteArray &out, StyleSheet &sheet, DesignAdvances &advances, const WebLinks &links, int line,
-              const QHash<int, QString> &targetTexts)
-        : out_(out), sheet_(sheet), advances_(advances), links_(links), line_(line), targetTexts_(targetTexts)
+    RowWriter(std::string &out, StyleSheet &sheet, const WebLinks &links, int line, const QHash<int, QString> &targetTexts)
+        : out_(out), sheet_(sheet), links_(links), line_(line), targetTexts_(targetTexts)
     {
     }
 
@@ -206,11 +232,14 @@ public:
     // starts where the renderer puts it.
     void character(const render::DrawnChar &c) override
     {
-        const int browserAdvance = toSteps(advances_.of(*c.face, c.width, c.byte));
-        const int margin = c.advance * kSteps - browserAdvance;
-        out_ += "<span class=\"" + sheet_.styleClass(c) + ' ' + sheet_.marginClass(margin) + '"';
+        // Appended piece by piece: a page holds up to 120,000 of these.
+        out_ += "<span class=\"";
+        out_ += sheet_.charClass(c);
+        out_ += '"';
         moveTo(c.x);
-        out_ += '>' + htmlCharacter(c.byte) + "</span>";
+        out_ += '>';
+        put(out_, htmlCharacter(c.byte));
+        out_ += "</span>";
         flow_ = (c.x + c.advance) * kSteps;
     }
 
@@ -224,18 +253,37 @@ public:
         flow_ = (x + render::kGlyphWidth) * kSteps;
     }
 
+    // A box's edges grow character by character: pieces that continue one
+    // another are joined into one line.
     void boxLine(const QRect &r) override
     {
-        out_ += "<span class=\"b\" style=\"left:" + number(r.x()) + "px;top:" + number(r.y()) + "px;width:"
-            + number(r.width()) + "px;height:" + number(r.height()) + "px\"></span>";
+        for (QRect &line : boxLines_) {
+            if (line.top() == r.top() && line.height() == r.height() && r.left() == line.right() + 1) {
+                line.setRight(r.right());
+                return;
+            }
+        }
+        boxLines_.append(r);
+    }
+
+    // Writes what the row holds besides its flow.
+    void finish()
+    {
+        for (const QRect &r : boxLines_) {
+            out_ += "<span class=\"b\" style=\"left:" + std::to_string(r.x()) + "px;top:" + std::to_string(r.y())
+                + "px;width:" + std::to_string(r.width()) + "px;height:" + std::to_string(r.height()) + "px\"></span>";
+        }
     }
 
 private:
     // Moves the flow to x with a margin on the element being opened.
     void moveTo(int x)
     {
-        if (x * kSteps != flow_)
-            out_ += " style=\"margin-left:" + pixels(x * kSteps - flow_) + '"';
+        if (x * kSteps != flow_) {
+            out_ += " style=\"margin-left:";
+            put(out_, pixels(x * kSteps - flow_));
+            out_ += '"';
+        }
         flow_ = x * kSteps;
     }
 
@@ -247,7 +295,7 @@ private:
             return;
         }
         const QByteArray target = number(link->markerLine);
-        out_ += "<a href=\"#" + fragmentOf(link->name).toLatin1() + "\" title=\"go to line " + target + "\">";
+        put(out_, "<a href=\"#" + fragmentOf(link->name).toLatin1() + "\" title=\"go to line " + target + "\">");
         QString label = QStringLiteral("link to line ") + QString::fromLatin1(target);
         if (const QString text = targetTexts_.value(link->markerLine); !text.isEmpty())
             label += QStringLiteral(": ") + text;
@@ -272,19 +320,19 @@ private:
 
     void glyph(const char *cls, int x, const QByteArray &label, const QByteArray &id = {})
     {
-        out_ += QByteArray("<span class=\"") + cls + '"' + id;
+        put(out_, QByteArray("<span class=\"") + cls + '"' + id);
         moveTo(x);
-        out_ += " role=\"img\" aria-label=\"" + label + "\"></span>";
+        put(out_, " role=\"img\" aria-label=\"" + label + "\"></span>");
     }
 
-    QByteArray &out_;
+    std::string &out_;
     StyleSheet &sheet_;
-    DesignAdvances &advances_;
     const WebLinks &links_;
     int line_;
     const QHash<int, QString> &targetTexts_;
     QList<int> glyphColumns_;
     int glyphIndex_ = 0;
+    QList<QRect> boxLines_;
     // Where the browser's flow stands, in 64ths of a pixel.
     int flow_ = render::kLeftMargin * kSteps;
 };
@@ -372,15 +420,17 @@ QByteArray HtmlPageWriter::page(const doc::TextGrid &grid, const QString &title)
         targetTexts[l.markerLine] = shownText(grid.getLine(l.markerLine)).simplified();
 
     StyleSheet sheet;
-    DesignAdvances advances;
-    QByteArray rows;
-    rows.reserve(last * 2000);
+    // A std::string: appending to it is a copy, where QByteArray's is an insert.
+    std::string rows;
+    // About 25 bytes a character: grown once at most.
+    rows.reserve(size_t(last) * 3000);
     for (int line = 1; line <= last; ++line) {
-        rows += "<div class=\"r\" id=\"line-" + number(line) + "\">";
+        rows += "<div class=\"r\" id=\"line-" + std::to_string(line) + "\">";
         const QByteArray text = grid.getLine(line);
-        RowWriter writer(rows, sheet, advances, links, line, targetTexts);
+        RowWriter writer(rows, sheet, links, line, targetTexts);
         writer.start(text);
         machine_.traceLine(text, 0, render::DisplayMode::Rendered, writer);
+        writer.finish();
         rows += "</div>\n";
     }
     QByteArray html = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\" />\n"
@@ -388,8 +438,11 @@ QByteArray HtmlPageWriter::page(const doc::TextGrid &grid, const QString &title)
                       "style-src 'unsafe-inline'; img-src data:\" />\n"
                       "<meta name=\"viewport\" content=\"width=800\" />\n"
                       "<meta name=\"generator\" content=\"helpedit\" />\n<title>";
-    html += escapeHtml(title).toUtf8() + "</title>\n<style>\n" + kPageStyle + glyphCss_ + sheet.rules()
-        + "</style>\n</head>\n<body>\n<main>\n" + rows + "</main>\n</body>\n</html>\n";
+    html.reserve(rows.size() + sheet.rules().size() + glyphCss_.size() + 2048);
+    html.append(escapeHtml(title).toUtf8()).append("</title>\n<style>\n").append(kPageStyle).append(glyphCss_);
+    html.append(sheet.rules()).append("</style>\n</head>\n<body>\n<main>\n");
+    html.append(rows.data(), qsizetype(rows.size()));
+    html.append("</main>\n</body>\n</html>\n");
     return html;
 }
 

@@ -267,6 +267,13 @@ class TestBrowser : public QObject {
                      qPrintable(QStringLiteral("%1: the arrow on line %2 did not bring line %3 to the top")
                                     .arg(file).arg(expected[k].first).arg(expected[k].second)));
         }
+        // A matched dot leads back to the first line.
+        const int dots = browser_.evaluate(QStringLiteral("document.querySelectorAll('a[href=\"#line-1\"] .m').length")).toInt();
+        for (int k = 0; k < dots; ++k) {
+            const QPointF at = bringIntoView(QStringLiteral("a[href=\"#line-1\"] .m"), k);
+            browser_.click(at.x(), at.y());
+            QCOMPARE(settledScroll(), rowTopOnPage(1));
+        }
         // Arrows that lead nowhere are drawn, and a click on one moves nothing.
         const int broken = browser_.evaluate(QStringLiteral("document.querySelectorAll('.p:not(a .p)').length")).toInt();
         for (int k = 0; k < broken; ++k) {
@@ -277,8 +284,8 @@ class TestBrowser : public QObject {
             QCOMPARE(settledScroll(), before);
             QCOMPARE(browser_.evaluate(QStringLiteral("location.hash")).toString(), hash);
         }
-        qInfo("%s: %lld working links followed, %d broken arrows inert", qPrintable(file),
-              qlonglong(expected.size()), broken);
+        qInfo("%s: %lld working links followed, %d dots back to line 1, %d broken arrows inert", qPrintable(file),
+              qlonglong(expected.size()), dots, broken);
     }
 
 private slots:
