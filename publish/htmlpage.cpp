@@ -26,6 +26,7 @@ namespace publish {
 
 namespace {
 
+// Returns n in decimal.
 QByteArray number(int n)
 {
     return QByteArray::number(n);
@@ -37,6 +38,7 @@ QByteArray cssColor(uint32_t bgr)
     return '#' + QByteArray::number(render::toRgb(bgr) & 0xFFFFFF, 16).rightJustified(6, '0');
 }
 
+// Returns the image as a PNG inside a data: URI.
 QByteArray pngDataUri(const QImage &image)
 {
     QBuffer png;
@@ -340,7 +342,7 @@ private:
 // Collects the characters a line shows.
 class TextCollector : public render::DrawListener {
 public:
-    void character(const render::DrawnChar &c) override { text += base::cp1252ToUnicode(c.byte); }
+    void character(const render::DrawnChar &c) override { text += webCharacter(c.byte); }
     void linkGlyph(render::LinkGlyph, int, int) override {}
     void boxLine(const QRect &) override {}
     QString text;
@@ -361,15 +363,19 @@ const char *const kPageStyle =
 
 } // namespace
 
+QChar webCharacter(uint8_t byte)
+{
+    const QChar c = base::cp1252ToUnicode(byte);
+    const bool control = (c.unicode() < 0x20 && c != QLatin1Char('\t')) || (c.unicode() >= 0x7F && c.unicode() < 0xA0);
+    return control ? QChar(QChar::ReplacementCharacter) : c;
+}
+
 const QByteArray &htmlCharacter(uint8_t byte)
 {
     static const std::array<QByteArray, 256> table = [] {
         std::array<QByteArray, 256> t;
-        for (int b = 0; b < 256; ++b) {
-            const QChar c = base::cp1252ToUnicode(uint8_t(b));
-            const bool control = (c.unicode() < 0x20 && c != QLatin1Char('\t')) || (c.unicode() >= 0x7F && c.unicode() < 0xA0);
-            t[size_t(b)] = control ? QString(QChar(0xFFFD)).toUtf8() : escapeHtml(QString(c)).toUtf8();
-        }
+        for (int b = 0; b < 256; ++b)
+            t[size_t(b)] = escapeHtml(QString(webCharacter(uint8_t(b)))).toUtf8();
         return t;
     }();
     return table[byte];

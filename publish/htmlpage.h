@@ -27,7 +27,7 @@ public:
 
     // Returns the page (UTF-8) that shows the document; title is what <title> says.
     QByteArray page(const doc::TextGrid &grid, const QString &title);
-    // Returns the characters a line shows on the rendered page, in order.
+    // Returns the characters a line shows on the rendered page, in order (as webCharacter gives them).
     QString shownText(const QByteArray &line);
     // Returns the shown text of the first line that shows anything but blanks,
     // trimmed; empty when no line does.
@@ -41,8 +41,11 @@ private:
     QByteArray glyphCss_;
 };
 
-// Returns the text a byte stands for on a web page, escaped for HTML: a
-// character HTML cannot hold (a control code) becomes U+FFFD.
+// Returns the character a byte stands for on a web page: its Windows-1252
+// character, or U+FFFD for a control code, which HTML cannot hold.
+QChar webCharacter(uint8_t byte);
+
+// Returns webCharacter(byte) in UTF-8, escaped for HTML.
 const QByteArray &htmlCharacter(uint8_t byte);
 
 } // namespace publish

@@ -227,6 +227,14 @@ private slots:
 
     void hiddenAndCutTextIsExportedAsTheEditorShowsIt()
     {
+        // Control codes in the first line, which is the title, and in a link's target line.
+        write(path("ctl.hlp"), "\x01\x7f title \x81\r\n\\@t; \r\n\\#t;\x02 target\r\n");
+        QCOMPARE(cli({"--export=html", path("ctl.hlp"), "--out=" + path("cut")}).status, 0);
+        const QByteArray ctl = readAll(path("cut/ctl.html"));
+        QCOMPARE(structureFault(ctl, 3), QString());
+        QVERIFY(ctl.contains("<title>\xef\xbf\xbd\xef\xbf\xbd title \xef\xbf\xbd</title>"));
+        QVERIFY(ctl.contains("aria-label=\"link to line 3: \xef\xbf\xbd target\""));
+
         const QByteArray longLine(130, 'x');
         write(path("cut.hlp"), QByteArray("seen\0hidden words\r\n", 19) + longLine + "\r\nlast\x1a" "after the end mark\r\n");
         const Run r = cli({"--export=html", path("cut.hlp"), "--out=" + path("cut")});
