@@ -349,7 +349,8 @@ public:
 };
 
 const char *const kPageStyle =
-    "html{background:#fffff0}\n"
+    // Printed too with its grey cells and glyphs, which are backgrounds.
+    "html{background:#fffff0;print-color-adjust:exact;-webkit-print-color-adjust:exact}\n"
     "body{margin:0}\n"
     // Room below the last row, so that any row can be brought to the top.
     "main{display:block;width:800px;padding:5px 0 calc(100vh - 30px);overflow-x:clip}\n"
