@@ -81,7 +81,7 @@ const QList<ModeRow> kModes = {
 };
 
 const QString kSynopsis = QStringLiteral(
-    "Edit help files in a window, or check and render them without one.\n"
+    "Edit help files in a window, or check, render and publish them without one.\n"
     "\n"
     "  helpedit [FILE]                      open FILE in the editor window\n"
     "  helpedit --check [--strict] FILE...  check each FILE's links and format\n"
