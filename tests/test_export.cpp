@@ -151,14 +151,16 @@ private slots:
             "\\#good; target \\#dup;", // 5
             "\\@a\\\\@hid;",           // 6: the scanner takes "hid", the page shows it as text
             "\\#hid;",                 // 7
+            "\\#good; again",          // 8: the last marker of a name is the one kept
         });
-        const publish::WebLinks links = publish::webLinks(grid, 7);
+        const publish::WebLinks links = publish::webLinks(grid, 8);
         QCOMPARE(links.pointers.keys(), (QList<publish::GlyphPlace>{{1, 2}}));
-        QCOMPARE(links.pointers.value({1, 2}).markerLine, 5);
-        QCOMPARE(links.targets.keys(), (QList<publish::GlyphPlace>{{5, 2}}));
+        QCOMPARE(links.pointers.value({1, 2}).markerLine, 8);
+        QCOMPARE(links.targets.keys(), (QList<publish::GlyphPlace>{{8, 2}}));
         // Every marker the table matched sends the reader back to line 1, as in the editor.
-        for (const publish::GlyphPlace p : {publish::GlyphPlace{5, 2}, {2, 10}, {5, 17}})
+        for (const publish::GlyphPlace p : {publish::GlyphPlace{8, 2}, {2, 10}, {5, 17}})
             QVERIFY2(links.matchedMarkers.contains(p), qPrintable(QString::number(p.column)));
+        QVERIFY(!links.matchedMarkers.contains({5, 2}));
 
         // The page: one link, to the marker that carries its id; broken arrows are no links.
         const QByteArray html = publish::HtmlPageWriter().page(grid, "t");
@@ -166,8 +168,8 @@ private slots:
         QCOMPARE(html.count("id=\"link-good\""), 1);
         QCOMPARE(html.count("class=\"p\""), 6);
         QCOMPARE(html.count("aria-label=\"link arrow that leads nowhere\""), 5);
-        QVERIFY(html.contains("aria-label=\"link to line 5: target\""));
-        QCOMPARE(structureFault(html, 7), QString());
+        QVERIFY(html.contains("aria-label=\"link to line 8: again\""));
+        QCOMPARE(structureFault(html, 8), QString());
     }
 
     void theFiftyFirstLinkIsNoLink()
