@@ -1,4 +1,5 @@
-# Top-level entry points. Every target installs what is missing first.
+# Top-level entry points. Every target that builds installs the missing packages
+# first; install and uninstall only copy and remove files.
 BUILD ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_JOBS ?= 2
@@ -33,29 +34,20 @@ test: test-deps build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(CTEST_JOBS) $(CTEST_ARGS)
 
 PREFIX ?= /usr/local
-# What the last install wrote, DESTDIR included, one path a line; `make uninstall`
-# removes exactly these files. (CMake's own install_manifest.txt leaves DESTDIR out.)
-MANIFEST ?= $(BUILD)/installed-files.txt
 
-# Installs under $(PREFIX), staged under $(DESTDIR) when it is given. A live
-# install (no DESTDIR) also refreshes the MIME database, so that file managers
-# know help files at once; packages leave that to their triggers.
-install: build
-	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
-	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt > $(MANIFEST)
-	@$(MAKE) --no-print-directory refresh-mime
+# Installs under $(PREFIX), staged under $(DESTDIR) when it is given, from what
+# `make` built: it builds nothing and installs no packages, so `sudo make
+# install` never compiles as root. The record of what it wrote lives beside
+# the installed files (share/helpedit/installed-files), so `make uninstall`
+# works after `make clean` too; it removes exactly those files and the folders
+# the install made that are left empty. A live install (no DESTDIR) also
+# refreshes the MIME database, so that file managers know help files at once;
+# packages leave that to their triggers.
+install:
+	@DESTDIR="$(DESTDIR)" bash tools/install.sh install "$(BUILD)" "$(PREFIX)"
 
 uninstall:
-	@if [ -f $(MANIFEST) ]; then \
-	  xargs -d '\n' rm -fv < $(MANIFEST) && rm -f $(MANIFEST); \
-	else echo "nothing installed from $(BUILD)"; fi
-	@$(MAKE) --no-print-directory refresh-mime
-
-.PHONY: refresh-mime
-refresh-mime:
-	@if [ -z "$(DESTDIR)" ] && [ -d "$(PREFIX)/share/mime/packages" ] && command -v update-mime-database >/dev/null; then \
-	  update-mime-database "$(PREFIX)/share/mime"; \
-	fi
+	@DESTDIR="$(DESTDIR)" bash tools/install.sh uninstall "$(PREFIX)"
 
 # Timings against QPlainTextEdit and a bare Qt program; never part of `make test`.
 .PHONY: bench

@@ -1,5 +1,6 @@
 #include "app/Unit1.h"
 
+#include "app/ending.h"
 #include "app/keymap.h"
 #include "base/checked.h"
 #include "base/errorreport.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputMethod>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -295,12 +297,12 @@ QVariant Tform1::inputMethodQuery(Qt::InputMethodQuery query) const
 
 void Tform1::closeEvent(QCloseEvent *e)
 {
-    // Closing asks nothing: unsaved text goes to a recovery copy instead.
+    // Closing asks nothing: unsaved text goes to a recovery copy instead, and
+    // standard error names it, or what was lost when it cannot be written.
     if (recovery_) {
-        const QString kept = recovery_->keepNow();
-        if (!kept.isEmpty())
-            std::fprintf(stderr, "helpedit: unsaved text kept in %s (helpedit --recover opens it)\n",
-                         qPrintable(QDir::toNativeSeparators(kept)));
+        const QString notice = exitNotice(recovery_->keepForExit());
+        if (!notice.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(notice));
     }
     QWidget::closeEvent(e);
 }
@@ -418,6 +420,8 @@ void Tform1::openFile(const QString &path)
     repaintPage();
     msgtext_->setText(QStringLiteral("file loaded. Lines = %1").arg(count));
     startRecoverySession();
+    if (recovery_)
+        recovery_->setDocumentName(QFileInfo(path).absoluteFilePath());
 }
 
 void Tform1::keepRecoveryCopies(fileio::RecoveryStore store)
@@ -433,9 +437,13 @@ void Tform1::keepRecoveryCopies(fileio::RecoveryStore store)
 void Tform1::recoverCopy(const QString &path)
 {
     openFile(path);
-    // Unnamed: SAVE asks for a name, and the copy stays until the text is saved.
-    if (recovery_)
-        recovery_->adoptCopy(path);
+    // SAVE asks for a name (offering the one the copy records), and the copy
+    // stays until the text is saved.
+    if (!recovery_)
+        return;
+    const QString name = recovery_->adoptCopy(path);
+    if (!name.isEmpty())
+        lastSaveName_ = name;
 }
 
 void Tform1::keepRecoveryCopy()
@@ -453,8 +461,22 @@ void Tform1::startRecoverySession()
 void Tform1::openFromCommandLine(const QString &file)
 {
     // File managers hand a file over this way.
-    if (!file.isEmpty())
+    if (file.isEmpty())
+        return;
+    if (fileio::namesNewFile(file))
+        startNewFile(file);
+    else
         handle([&] { openFile(file); });
+}
+
+void Tform1::startNewFile(const QString &file)
+{
+    // As other editors do for `editor new-topic.hlp`: an empty page that the
+    // first SAVE offers to save under that name.
+    lastSaveName_ = QFileInfo(file).absoluteFilePath();
+    msgtext_->setText(QStringLiteral("new file: %1").arg(file));
+    if (recovery_)
+        recovery_->setDocumentName(lastSaveName_);
 }
 
 int Tform1::lastNonEmptyLine() const
@@ -488,8 +510,10 @@ void Tform1::saveFile(const QString &path)
         throw fileFailure(path, e, "The file on disk was not changed.");
     }
     msgtext_->setText(QStringLiteral("file saved. Lines = %1").arg(lines.size()));
-    if (recovery_)
+    if (recovery_) {
         recovery_->saved();
+        recovery_->setDocumentName(QFileInfo(path).absoluteFilePath());
+    }
 }
 
 QList<QByteArray> Tform1::documentLines() const

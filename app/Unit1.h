@@ -96,15 +96,19 @@ public:
     void helpBtnClick();
     // Opens the help file at path as OPEN does after its dialog.
     void openFile(const QString &path);
-    // Opens the file named on the command line, if any (empty: none), as OPEN would.
+    // Opens the file named on the command line, if any (empty: none), as OPEN
+    // would; a file not there yet in a folder that is starts a new document of that name.
     void openFromCommandLine(const QString &file);
     // Saves the document to path as SAVE does after its dialog.
     void saveFile(const QString &path);
     // Keeps recovery copies of unsaved text in store from now on, and tells the
     // user once about copies an earlier run kept.
     void keepRecoveryCopies(fileio::RecoveryStore store);
-    // Opens a recovery copy as an unnamed document that stays unsaved.
+    // Opens a recovery copy as a document that stays unsaved; SAVE offers the
+    // name the copy records, if any.
     void recoverCopy(const QString &path);
+    // Returns the keeper of the recovery copies, null before keepRecoveryCopies.
+    RecoveryKeeper *recoveryKeeper() const { return recovery_.get(); }
     // Returns the help viewer window, made at first use.
     helpview::Thelpform *helpform();
     // Answers the input method: enabled, and the caret's rectangle in the window.
@@ -134,6 +138,7 @@ private:
     QList<QByteArray> documentLines() const;
     void keepRecoveryCopy();
     void startRecoverySession();
+    void startNewFile(const QString &file);
     QLabel *makeLabel(const QString &name, QRect geometry, Qt::Alignment align);
 
     // The page view, the scroll bar and the link table as the commands see them.

@@ -1,12 +1,13 @@
 #include "app/cli.h"
 
+#include "app/check.h"
+
 #include "base/checked.h"
 #include "document/editor.h"
 #include "base/cp1252.h"
 #include "fileio/folders.h"
 #include "fileio/helpfile.h"
 #include "fileio/recovery.h"
-#include "links/linkcheck.h"
 #include "publish/htmlexport.h"
 #include "render/pagerenderer.h"
 
@@ -45,6 +46,8 @@ const QList<OptionRow> &optionTable()
     static const QList<OptionRow> table = {
         {{"check"}, {}, "Check the links and the format of each FILE.", CliMode::Check, Role::Selects},
         {{"strict"}, {}, "With --check: exit 1 when there is any warning.", CliMode::Check, Role::Refines},
+        {{"format"}, "FORMAT", "With --check: gnu (FILE:LINE:COLUMN: lines, the default) or json.", CliMode::Check,
+         Role::Refines},
         {{"render"}, {}, "Write the pages of FILE as 800 x 800 PNG images.", CliMode::Render, Role::Selects},
         {{"out"}, "DIR", "With --render or --export: the folder for the pages (made when missing).", CliMode::Render,
          Role::Refines},
@@ -84,7 +87,8 @@ const QString kSynopsis = QStringLiteral(
     "Edit help files in a window, or check, render and publish them without one.\n"
     "\n"
     "  helpedit [FILE]                      open FILE in the editor window\n"
-    "  helpedit --check [--strict] FILE...  check each FILE's links and format\n"
+    "  helpedit --check [--strict] [--format=gnu|json] FILE...\n"
+    "                                       check each FILE (- for standard input)\n"
     "  helpedit --render FILE --out=DIR [--source] [--scale=N]\n"
     "                                       write the pages of FILE into DIR\n"
     "  helpedit --export=html FILE... --out=DIR  write each FILE as a web page\n"
@@ -169,6 +173,17 @@ std::optional<double> scaleOf(const QCommandLineParser &parser)
     return scale;
 }
 
+// Returns the format --check prints in (GNU without the option), nothing for an unknown one.
+std::optional<CheckFormat> formatOf(const QCommandLineParser &parser)
+{
+    const QString value = parser.value(QStringLiteral("format"));
+    if (!parser.isSet(QStringLiteral("format")) || value == QLatin1String("gnu"))
+        return CheckFormat::Gnu;
+    if (value == QLatin1String("json"))
+        return CheckFormat::Json;
+    return std::nullopt;
+}
+
 // Returns what is wrong with the options and files given to the mode; empty when nothing.
 QString modeError(const QCommandLineParser &parser, const ModeRow &mode)
 {
@@ -198,6 +213,8 @@ QString modeError(const QCommandLineParser &parser, const ModeRow &mode)
         return QStringLiteral("option '--export' takes html");
     if (!scaleOf(parser))
         return QStringLiteral("option '--scale' takes a number from 1 to 4");
+    if (!formatOf(parser))
+        return QStringLiteral("option '--format' takes gnu or json");
     return {};
 }
 
@@ -212,6 +229,7 @@ CommandLine commandOf(const QCommandLineParser &parser, CliMode mode)
     if (parser.isSet(QStringLiteral("strict")))
         c.warnings = WarningPolicy::Fail;
     c.scale = scaleOf(parser).value_or(1.0);
+    c.format = formatOf(parser).value_or(CheckFormat::Gnu);
     return c;
 }
 
@@ -227,38 +245,6 @@ std::optional<QByteArray> loadFile(const QString &path, doc::TextGrid &grid, QTe
         err << path << ": cannot read file: " << e.what() << Qt::endl;
         return std::nullopt;
     }
-}
-
-// Checks one file; prints its warnings, faults and summary, returns its status.
-int checkFile(const QString &path, WarningPolicy policy, QTextStream &out, QTextStream &err)
-{
-    doc::TextGrid grid;
-    const std::optional<QByteArray> bytes = loadFile(path, grid, err);
-    if (!bytes)
-        return Failed;
-    const QList<fileio::FormatWarning> warnings = fileio::formatWarnings(*bytes);
-    QList<links::Diagnostic> lines;
-    for (const fileio::FormatWarning &w : warnings)
-        lines.append({w.line, QStringLiteral("warning: ") + w.message});
-    const links::LinkReport report =
-        links::diagnoseLinks(1, doc::kLines, [&grid](int line) { return grid.getLine(line); });
-    lines += report.faults;
-    // Line order, as a compiler reports; at one line what reading found comes first.
-    std::stable_sort(lines.begin(), lines.end(), [](const auto &a, const auto &b) { return a.line < b.line; });
-    for (const links::Diagnostic &d : lines)
-        out << path << ':' << d.line << ": " << d.message << '\n';
-    out << path << ": " << report.summary << Qt::endl;
-    if (!report.faults.isEmpty() || (policy == WarningPolicy::Fail && !warnings.isEmpty()))
-        return Faults;
-    return Clean;
-}
-
-int runCheck(const CommandLine &command, QTextStream &out, QTextStream &err)
-{
-    int status = Clean;
-    for (const QString &f : command.files)
-        status = std::max(status, checkFile(f, command.warnings, out, err));
-    return status;
 }
 
 // Makes the folder and its parents; on failure says why and returns false.
@@ -394,7 +380,10 @@ int runCli(const CommandLine &command, QTextStream &out, QTextStream &err)
     case CliMode::ListRecovered: return listRecovered(out, err);
     case CliMode::Help: return showHelp(out);
     case CliMode::Version:
-        out << "helpedit 6 (build " << HELPEDIT_BUILD_VERSION << ")" << Qt::endl;
+        // The GNU form: name and version, the copyright, the licence.
+        out << "helpedit " << HELPEDIT_BUILD_VERSION << "\nCopyright (C) the helpedit authors\n"
+            << "License MIT <https://opensource.org/license/mit>: free to change and redistribute; NO WARRANTY."
+            << Qt::endl;
         return Clean;
     case CliMode::Usage:
         err << "helpedit: " << command.error << "\nTry 'helpedit --help' for more information." << Qt::endl;

@@ -19,6 +19,9 @@ enum class CliMode { Window, Recover, Check, Render, Export, ListRecovered, Help
 // Whether --check fails on warnings.
 enum class WarningPolicy { Report, Fail };
 
+// How --check prints its findings: compiler-style lines, or one JSON document.
+enum class CheckFormat { Gnu, Json };
+
 // The arguments, parsed: the mode, its files and the options that refine it.
 struct CommandLine {
     CliMode mode = CliMode::Window;
@@ -26,6 +29,7 @@ struct CommandLine {
     QString out;
     render::DisplayMode display = render::DisplayMode::Rendered;
     WarningPolicy warnings = WarningPolicy::Report;
+    CheckFormat format = CheckFormat::Gnu;
     double scale = 1.0; // device pixel ratio of --render
     QString error; // for CliMode::Usage: what was wrong, in one line
 };

@@ -2,6 +2,8 @@
 
 #include "base/checked.h"
 
+#include <algorithm>
+
 namespace app {
 
 namespace {
@@ -26,10 +28,11 @@ void RecoveryKeeper::startSession()
     writtenLines_.clear();
     copyWritten_ = false;
     copyPath_ = store_.pathForSession(QDateTime::currentDateTime());
+    documentName_.clear();
     sinceChange_.start();
 }
 
-void RecoveryKeeper::adoptCopy(const QString &path)
+QString RecoveryKeeper::adoptCopy(const QString &path)
 {
     startSession();
     // Nothing of it is on disk under a name of the user's: it stays unsaved,
@@ -38,6 +41,15 @@ void RecoveryKeeper::adoptCopy(const QString &path)
     writtenLines_ = seenLines_;
     copyWritten_ = true;
     copyPath_ = path;
+    documentName_ = store_.documentName(path);
+    return documentName_;
+}
+
+void RecoveryKeeper::setDocumentName(const QString &name)
+{
+    documentName_ = name;
+    // A copy already written is written again, name and all, at the next chance.
+    copyWritten_ = false;
 }
 
 QString RecoveryKeeper::keepNow()
@@ -45,14 +57,26 @@ QString RecoveryKeeper::keepNow()
     return keep(documentLines_());
 }
 
+bool RecoveryKeeper::needsWriting(const QList<QByteArray> &lines) const
+{
+    return lines != savedLines_ && !(copyWritten_ && lines == writtenLines_);
+}
+
+void RecoveryKeeper::writeCopy(const QList<QByteArray> &lines)
+{
+    store_.write(copyPath_, lines, documentName_);
+    writtenLines_ = lines;
+    copyWritten_ = true;
+}
+
 QString RecoveryKeeper::keep(const QList<QByteArray> &lines)
 {
     if (lines == savedLines_)
         return {};
-    if (copyWritten_ && lines == writtenLines_)
+    if (!needsWriting(lines))
         return copyPath_;
     try {
-        store_.write(copyPath_, lines);
+        writeCopy(lines);
     } catch (const base::FileError &e) {
         // Editing goes on without copies; the user hears of it once.
         if (!failureReported_)
@@ -60,9 +84,27 @@ QString RecoveryKeeper::keep(const QList<QByteArray> &lines)
         failureReported_ = true;
         return {};
     }
-    writtenLines_ = lines;
-    copyWritten_ = true;
     return copyPath_;
+}
+
+ExitKeep RecoveryKeeper::keepForExit()
+{
+    const QList<QByteArray> lines = documentLines_();
+    ExitKeep result;
+    if (lines == savedLines_)
+        return result;
+    result.lines = int(lines.size());
+    const auto first = std::find_if(lines.begin(), lines.end(), [](const QByteArray &l) { return !l.isEmpty(); });
+    if (first != lines.end())
+        result.firstText = *first;
+    try {
+        if (needsWriting(lines))
+            writeCopy(lines);
+        result.copy = copyPath_;
+    } catch (const base::FileError &e) {
+        result.failure = QString::fromUtf8(e.what());
+    }
+    return result;
 }
 
 void RecoveryKeeper::saved()

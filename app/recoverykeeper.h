@@ -13,6 +13,14 @@
 
 namespace app {
 
+// What became of the unsaved text at an exit that no window code may see.
+struct ExitKeep {
+    QString copy;      // where it was kept; empty when nothing was unsaved or it was lost
+    QString failure;   // why it could not be kept; empty when it was, or nothing was unsaved
+    int lines = 0;     // lines of the unsaved text
+    QByteArray firstText; // its first non-empty line
+};
+
 class RecoveryKeeper : public QObject {
     Q_OBJECT
 public:
@@ -23,10 +31,17 @@ public:
 
     // Writes the copy now when the document has unsaved changes; returns its path, or empty.
     QString keepNow();
+    // Writes the copy as keepNow does but tells nobody, for an exit where the
+    // window is gone; returns what became of the unsaved text.
+    ExitKeep keepForExit();
+    // Records the name the document is meant to be saved under (empty: none)
+    // beside its copies.
+    void setDocumentName(const QString &name);
     // Starts a new document session from what the window now holds, kept as saved.
     void startSession();
-    // Starts a session for a recovered copy: the document is unsaved and path stays its copy.
-    void adoptCopy(const QString &path);
+    // Starts a session for a recovered copy: the document is unsaved and path
+    // stays its copy. Returns the name the copy records for the document, or empty.
+    QString adoptCopy(const QString &path);
     // The document was saved: its copy goes, and what it holds counts as saved.
     void saved();
 
@@ -34,12 +49,17 @@ private:
     void tick();
     // Writes lines to the copy unless they are saved or already in it; returns the copy's path, or empty.
     QString keep(const QList<QByteArray> &lines);
+    // Whether lines need writing to the copy (unsaved and not in it yet).
+    bool needsWriting(const QList<QByteArray> &lines) const;
+    // Writes lines to the copy; throws base::FileError with the cause.
+    void writeCopy(const QList<QByteArray> &lines);
 
     fileio::RecoveryStore store_;
     std::function<QList<QByteArray>()> documentLines_;
     std::function<void(const QString &)> report_;
     QTimer timer_;
     QString copyPath_;
+    QString documentName_;
     QList<QByteArray> savedLines_;   // what counts as safe on disk
     QList<QByteArray> writtenLines_; // what the copy holds
     QList<QByteArray> seenLines_;    // what the last tick saw

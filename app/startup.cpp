@@ -1,15 +1,11 @@
 #include "app/startup.h"
 
 #include "app/Unit1.h"
+#include "app/appicon.h"
+#include "app/ending.h"
 #include "fileio/recovery.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
-
-#include <csignal>
-#include <memory>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -98,58 +94,6 @@ private:
     static inline QList<std::pair<QtMsgType, QString>> held_;
 };
 
-// A request to end the program (SIGTERM from a logout or `kill`, SIGHUP from a
-// closed terminal, SIGINT from Ctrl+C) closes the window as its close box does,
-// so that unsaved text goes to a recovery copy first. The signal handler only
-// writes a byte; the event loop does the closing.
-class EndRequestWatch {
-public:
-    explicit EndRequestWatch(QWidget &window)
-    {
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds_) != 0)
-            return;
-        writeEnd_ = fds_[0];
-        notifier_ = std::make_unique<QSocketNotifier>(fds_[1], QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, &window, [this, &window] {
-            char byte;
-            if (::read(fds_[1], &byte, 1) == 1)
-                window.close();
-        });
-        struct sigaction sa = {};
-        sa.sa_handler = onSignal;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        for (const int signal : kSignals)
-            ::sigaction(signal, &sa, nullptr);
-    }
-    ~EndRequestWatch()
-    {
-        for (const int signal : kSignals)
-            std::signal(signal, SIG_DFL);
-        writeEnd_ = -1;
-        notifier_.reset();
-        for (const int fd : fds_) {
-            if (fd >= 0)
-                ::close(fd);
-        }
-    }
-    EndRequestWatch(const EndRequestWatch &) = delete;
-    EndRequestWatch &operator=(const EndRequestWatch &) = delete;
-
-private:
-    static void onSignal(int)
-    {
-        const char byte = 1;
-        if (writeEnd_ >= 0)
-            [[maybe_unused]] const auto written = ::write(writeEnd_, &byte, 1);
-    }
-
-    static constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
-    static inline volatile sig_atomic_t writeEnd_ = -1;
-    int fds_[2] = {-1, -1};
-    std::unique_ptr<QSocketNotifier> notifier_;
-};
-
 } // namespace
 
 int runEditor(int &argc, char **argv, const QString &file, const std::function<void(Tform1 &)> &prepare,
@@ -160,8 +104,10 @@ int runEditor(int &argc, char **argv, const QString &file, const std::function<v
     QApplication a(argc, argv);
     watch.reset();
     installMessageBoxReport();
+    QApplication::setWindowIcon(appIcon());
     Tform1 form1;
     form1.keepRecoveryCopies(fileio::RecoveryStore());
+    const ExitRescue rescue(form1.recoveryKeeper());
     const EndRequestWatch endRequests(form1);
     if (prepare)
         prepare(form1);
@@ -173,6 +119,9 @@ int runEditor(int &argc, char **argv, const QString &file, const std::function<v
         form1.handle([&] { form1.recoverCopy(file); });
     else
         form1.openFromCommandLine(file);
+    // A signal that came while a start-up error box was up has closed the window.
+    if (endRequests.requested())
+        return 0;
     return a.exec();
 }
 

@@ -42,4 +42,18 @@ QString decodeCp1252(const QByteArray &bytes)
     return s;
 }
 
+QString printableCp1252(const QByteArray &bytes)
+{
+    QString s;
+    s.reserve(bytes.size());
+    for (char c : bytes) {
+        const QChar u = cp1252ToUnicode(static_cast<uint8_t>(c));
+        if (u.category() == QChar::Other_Control)
+            s += QStringLiteral("\\x%1").arg(static_cast<uint8_t>(c), 2, 16, QLatin1Char('0'));
+        else
+            s += u;
+    }
+    return s;
+}
+
 } // namespace base

@@ -19,4 +19,8 @@ std::optional<uint8_t> unicodeToCp1252(char32_t u);
 // Returns the bytes decoded as a string, one character per byte.
 QString decodeCp1252(const QByteArray &bytes);
 
+// Returns the bytes decoded for a one-line message: control codes (and the five
+// undefined bytes) written as \xNN, so that the text shows and stays on one line.
+QString printableCp1252(const QByteArray &bytes);
+
 } // namespace base

@@ -127,13 +127,18 @@ void addLineWarnings(const QByteArray &line, int number, QList<FormatWarning> &w
     if (line.size() > doc::kColumns) {
         warnings.append({number, QStringLiteral("line is %1 bytes long; the editor keeps the first %2 and saving drops the rest")
                                      .arg(line.size())
-                                     .arg(doc::kColumns)});
+                                     .arg(doc::kColumns),
+                            doc::kColumns + 1, QStringLiteral("long-line")});
     }
     const qsizetype zero = line.indexOf('\0');
     if (zero >= 0 && zero + 1 < std::min<qsizetype>(line.size(), doc::kColumns))
-        warnings.append({number, QStringLiteral("text after a byte 0 is hidden in the editor and never saved")});
-    if (looksLikeUtf8(line))
-        warnings.append({number, QStringLiteral("line looks like UTF-8; its multi-byte characters will show as Windows-1252 pairs")});
+        warnings.append({number, QStringLiteral("text after a byte 0 is hidden in the editor and never saved"),
+                         int(zero + 1), QStringLiteral("text-after-zero")});
+    if (looksLikeUtf8(line)) {
+        const auto high = std::find_if(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) >= 128; });
+        warnings.append({number, QStringLiteral("line looks like UTF-8; its multi-byte characters will show as Windows-1252 pairs"),
+                         int(high - line.begin() + 1), QStringLiteral("utf-8-text")});
+    }
 }
 
 void writeAll(QSaveFile &file, const QByteArray &bytes)
@@ -160,7 +165,8 @@ QList<QByteArray> parseHelpFile(const QByteArray &bytes, QList<FormatWarning> *w
     bool skippedText = false; // and something other than further end marks was hidden
     const auto endLine = [&] {
         if (skippedText && warnings)
-            warnings->append({int(lines.size() + 1), QStringLiteral("text after a byte 26 is skipped to the line end")});
+            warnings->append({int(lines.size() + 1), QStringLiteral("text after a byte 26 is skipped to the line end"),
+                              int(line.size() + 1), QStringLiteral("text-after-end-mark")});
         lines.append(std::exchange(line, {}));
         lineStarted = skipping = skippedText = false;
     };
@@ -181,7 +187,8 @@ QList<QByteArray> parseHelpFile(const QByteArray &bytes, QList<FormatWarning> *w
         if (c == kEndMark) {
             if (!lineStarted) {
                 if (warnings && holdsText(bytes.sliced(i + 1)))
-                    warnings->append({int(lines.size() + 1), QStringLiteral("text after a byte 26 that ends the file is never read")});
+                    warnings->append({int(lines.size() + 1), QStringLiteral("text after a byte 26 that ends the file is never read"),
+                                       1, QStringLiteral("text-after-end-of-file")});
                 return lines;
             }
             skipping = true;
@@ -203,7 +210,8 @@ QList<FormatWarning> formatWarnings(const QByteArray &bytes)
     if (controls * 10 > bytes.size()) {
         return {{1, QStringLiteral("the file looks binary (%1 of its %2 bytes are control codes)")
                         .arg(controls)
-                        .arg(bytes.size())}};
+                        .arg(bytes.size()),
+                 1, QStringLiteral("binary-file")}};
     }
     QList<FormatWarning> warnings;
     const QList<QByteArray> lines = parseHelpFile(bytes, &warnings);
@@ -270,6 +278,13 @@ void writeFileBytes(const QString &path, const QByteArray &bytes, std::optional<
     errno = 0;
     if (!file.commit())
         throw base::FileError(saveWriteCause(file, errno));
+}
+
+bool namesNewFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.exists() && !info.isSymLink() && !path.endsWith(QLatin1Char('/'))
+           && QFileInfo(info.absolutePath()).isDir();
 }
 
 QList<QByteArray> readHelpDocument(const QString &path, int gridLines)

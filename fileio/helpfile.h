@@ -21,6 +21,8 @@ namespace fileio {
 struct FormatWarning {
     int line = 0; // the line of the file, from 1
     QString message;
+    int column = 1;  // the byte column where it starts, from 1
+    QString code;    // stable, for tools: "long-line", "text-after-zero", ...
 };
 
 // Returns the lines of a help file's bytes, in order. A file ending in a line
@@ -45,6 +47,10 @@ QByteArray readFileBytes(const QString &path);
 // With permissions, the new file gets exactly those.
 void writeFileBytes(const QString &path, const QByteArray &bytes,
                     std::optional<QFileDevice::Permissions> permissions = std::nullopt);
+
+// Returns whether path names a file that is not there yet in a folder that is:
+// a new document to be saved there (a dangling link does not count).
+bool namesNewFile(const QString &path);
 
 // Returns the lines of the help file at path when a grid of gridLines lines
 // can hold them all; throws base::FileError with the cause otherwise.

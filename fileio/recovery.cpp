@@ -16,6 +16,9 @@ namespace fileio {
 namespace {
 
 const QString kSuffix = QStringLiteral(".hlp");
+// Beside a copy, the name its document is meant to be saved under: the copy
+// itself stays a plain help file that any editor opens.
+const QString kNameSuffix = QStringLiteral(".name");
 // Names of the copies already reported at a start, one per line.
 const QString kAnnounced = QStringLiteral("announced");
 
@@ -33,6 +36,12 @@ QString fileInTheWay(const QString &path)
             break;
     }
     return {};
+}
+
+// The file beside copy that records its document's name.
+QString namePath(const QString &copy)
+{
+    return copy.endsWith(kSuffix) ? copy.chopped(kSuffix.size()) + kNameSuffix : copy + kNameSuffix;
 }
 
 } // namespace
@@ -72,17 +81,40 @@ void RecoveryStore::makeFolder() const
         throw base::FileError("permission denied");
 }
 
-void RecoveryStore::write(const QString &path, const QList<QByteArray> &lines)
+void RecoveryStore::write(const QString &path, const QList<QByteArray> &lines, const QString &documentName)
 {
     makeFolder();
-    writeFileBytes(path, serializeHelpFile(lines), kPrivateFile);
+    // The name first: a copy is never there without the name it belongs to.
+    if (documentName.isEmpty())
+        QFile::remove(namePath(path));
+    else
+        writeFileBytes(namePath(path), documentName.toUtf8(), kPrivateFile);
+    try {
+        writeFileBytes(path, serializeHelpFile(lines), kPrivateFile);
+    } catch (const base::FileError &) {
+        // A name without a copy would stay behind for good.
+        if (!QFile::exists(path))
+            QFile::remove(namePath(path));
+        throw;
+    }
     prune();
 }
 
 void RecoveryStore::remove(const QString &path)
 {
-    if (!path.isEmpty())
-        QFile::remove(path);
+    if (path.isEmpty())
+        return;
+    QFile::remove(path);
+    QFile::remove(namePath(path));
+}
+
+QString RecoveryStore::documentName(const QString &path) const
+{
+    try {
+        return QString::fromUtf8(readFileBytes(namePath(path)));
+    } catch (const base::FileError &) {
+        return {}; // none recorded
+    }
 }
 
 QStringList RecoveryStore::copyNames() const
@@ -105,7 +137,7 @@ void RecoveryStore::prune()
 {
     const QStringList names = copyNames();
     for (qsizetype i = kKeptCopies; i < names.size(); ++i)
-        QFile::remove(QDir(folder_).filePath(names[i]));
+        remove(QDir(folder_).filePath(names[i]));
 }
 
 QList<RecoveryCopy> RecoveryStore::list(QStringList *unreadable) const
@@ -126,6 +158,7 @@ QList<RecoveryCopy> RecoveryStore::list(QStringList *unreadable) const
             continue;
         }
         c.written = QFileInfo(c.path).lastModified();
+        c.documentName = documentName(c.path);
         copies.append(c);
     }
     return copies;

@@ -24,6 +24,7 @@ struct RecoveryCopy {
     QDateTime written;    // when the copy was last written
     int lines = 0;        // lines it holds
     QByteArray firstText; // its first non-empty line
+    QString documentName; // the name the document is meant to be saved under, or empty
 };
 
 class RecoveryStore {
@@ -39,10 +40,13 @@ public:
     // Returns the path of the copy for a document session started at start.
     QString pathForSession(const QDateTime &start) const;
     // Writes lines as a help file to path atomically, making the folder first,
-    // and removes all but the newest copies; throws base::FileError with the cause.
-    void write(const QString &path, const QList<QByteArray> &lines);
-    // Removes the copy at path, if there is one.
+    // records documentName beside it (empty: none), and removes all but the
+    // newest copies; throws base::FileError with the cause.
+    void write(const QString &path, const QList<QByteArray> &lines, const QString &documentName = {});
+    // Removes the copy at path and its recorded name, if there are any.
     void remove(const QString &path);
+    // Returns the document name the copy at path records, or empty.
+    QString documentName(const QString &path) const;
     // Returns the copies, newest first; the paths of copies that cannot be read
     // go to unreadable (may be null) instead.
     QList<RecoveryCopy> list(QStringList *unreadable = nullptr) const;

@@ -1,6 +1,10 @@
 #pragma once
 // A full report of a document's links, for checking help files outside the
-// editor: every fault, not only the first, each with the line it stands on.
+// editor: every fault, not only the first, each at the line and column of the
+// pointer or marker it concerns.
+
+#include "base/diagnostic.h"
+#include "links/linktable.h"
 
 #include <QByteArray>
 #include <QList>
@@ -9,19 +13,19 @@
 
 namespace links {
 
-// One fault, at a document line.
-struct Diagnostic {
-    int line = 0;
-    QString message;
-};
-
-// The faults found and the message the link check shows for the document.
+// The faults found, the message the link check shows, and every name the scan met.
 struct LinkReport {
-    QList<Diagnostic> faults; // ordered by line
-    QString summary;          // "links found = N", "no links found", ...
+    // Errors for the links (to nothing, to itself, duplicate names, past the
+    // 50th) and warnings for markers the table ignores; by line and column.
+    QList<base::Diagnostic> faults;
+    QString summary; // "links found = N", "no links found", ...
+    QList<ScanEvent> names;
 };
 
 // Scans and checks lines firstLine..lastLine; returns every fault and the summary.
 LinkReport diagnoseLinks(int firstLine, int lastLine, const std::function<QByteArray(int)> &lineText);
+
+// Returns a link name quoted for a message: 'name', control codes escaped.
+QString quotedName(const QByteArray &name);
 
 } // namespace links

@@ -28,10 +28,10 @@ const TLinklist &LinkTable::entry(int i) const
     return entries_[i - 1];
 }
 
-void LinkTable::registerName(bool pointer, const QByteArray &name, int column, int line,
+void LinkTable::registerName(bool pointer, const QByteArray &name, int start, int column, int line,
                              const ScanSource &src, int &count)
 {
-    ScanEvent event{pointer, name, line, column, takeName(pointer, name, column, line, src, count)};
+    ScanEvent event{pointer, name, line, column, start, takeName(pointer, name, column, line, src, count)};
     if (src.observe)
         src.observe(event);
 }
@@ -75,16 +75,18 @@ int LinkTable::scan(const ScanSource &src)
         // Every line starts outside a name; a name still open at its end is dropped.
         render::MarkupReader reader(render::DisplayMode::Rendered, render::NameRule::LinkScan);
         bool pointer = false;
+        int start = 0;
         QByteArray name;
         for (int c = 1; c <= text.size(); ++c) {
             const render::Token t = reader.next(uint8_t(text[c - 1]));
             if (t.kind == TokenKind::Code && (t.byte == '@' || t.byte == '#')) {
                 pointer = t.byte == '@';
+                start = c - 1;
                 name.clear();
             } else if (t.kind == TokenKind::NameByte) {
                 name.append(char(t.byte));
             } else if (t.kind == TokenKind::NameEnd) {
-                registerName(pointer, name, c, line, src, count);
+                registerName(pointer, name, start, c, line, src, count);
             }
         }
     }

@@ -39,6 +39,7 @@ struct ScanEvent {
     QByteArray name;
     int line = 0;
     int column = 0; // the column of its ";"
+    int start = 0;  // the column of the backslash that begins it
     ScanOutcome outcome = ScanOutcome::Taken;
 };
 
@@ -77,7 +78,7 @@ public:
     int linkCount() const { return linkCount_; }
 
 private:
-    void registerName(bool pointer, const QByteArray &name, int column, int line,
+    void registerName(bool pointer, const QByteArray &name, int start, int column, int line,
                       const ScanSource &src, int &count);
     ScanOutcome takeName(bool pointer, const QByteArray &name, int column, int line,
                          const ScanSource &src, int &count);

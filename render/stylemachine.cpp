@@ -1,3 +1,10 @@
+// The style machine's walks. Sections, in order:
+//   faces and style        setDeviceRatio, face, deviceFace, defaultStyle, advanceWidth
+//   painting               reach, fill, boxLine, drawLinkGlyph, boxFrame, drawGlyph, drawCharStep
+//   tracing                traceCharStep (what a cell would draw, without painting)
+//   codes and the walk     applyCode, walk
+//   the three walks        drawLine, traceLine, columnX
+
 #include "render/stylemachine.h"
 
 #include "base/checked.h"
@@ -17,6 +24,18 @@ const QString kCourier = QStringLiteral("courier new");
 int tabStop(int x)
 {
     return base::toUInt16((x / 100 + 1) * 100);
+}
+
+// Returns the x just past the last column of a link glyph that is not white (left out when drawn).
+int visibleWidth(const QImage &glyph)
+{
+    for (int x = glyph.width() - 1; x >= 0; --x) {
+        for (int y = 0; y < glyph.height(); ++y) {
+            if ((glyph.pixel(x, y) & 0xFFFFFFu) != 0xFFFFFFu && qAlpha(glyph.pixel(x, y)) != 0)
+                return x + 1;
+        }
+    }
+    return 0;
 }
 } // namespace
 
@@ -105,6 +124,8 @@ void StyleMachine::boxLine(QPainter *p, int x1, int y1, int x2, int y2)
     const QRect r = hvLineRect(x1, y1, x2, y2);
     if (listener_ && !r.isEmpty())
         listener_->boxLine(r);
+    if (trace_ && !r.isEmpty())
+        traceReach(r.x() + r.width());
     if (p && !r.isEmpty())
         fill(*p, toDevice(r, ratio_), kBoxColor);
 }
@@ -121,6 +142,12 @@ void StyleMachine::drawLinkGlyph(QPainter *p, const QImage &glyph, const QImage 
         reach(QRect(at, image.size()));
         if (walkClean_)
             walkClean_->markDirty(QRect(at, image.size()));
+    }
+    if (trace_) {
+        int &width = &glyph == &pointerGlyph_ ? pointerInkWidth_ : markerInkWidth_;
+        if (width < 0)
+            width = visibleWidth(glyph);
+        traceReach(x + width);
     }
     x = base::toUInt16(x + glyph.width());
 }
@@ -214,7 +241,27 @@ void StyleMachine::drawCharStep(QPainter *p, uint8_t ch, int &x, int rowTop, boo
         boxFrame(p, BoxKind::Extend, x, rowTop);
 }
 
-void StyleMachine::applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purpose purpose)
+void StyleMachine::traceCharStep(uint8_t ch, int &x, bool plain)
+{
+    FontFace &f = face();
+    const int cellEnd = x + f.textWidth(ch);
+    if (textBackground_ && *textBackground_ != kPageColor)
+        traceReach(cellEnd);
+    if (cellEnd + f.cellHeight < traceEdge_) {
+        // Far from the edge the cell is near enough; no glyph needs looking at.
+        if (f.textWidth(ch) > 0)
+            traceReach(cellEnd);
+    } else if (const GlyphInfo &g = f.glyph(ch); g.kind == GlyphInfo::Kind::Glyph) {
+        traceReach(x + g.ink.x() + g.ink.width());
+    } else if (g.kind != GlyphInfo::Kind::Blank && f.textWidth(ch) > 0) {
+        traceReach(cellEnd); // drawn by the text call: its cell is what is known
+    }
+    x = base::toUInt16(x + advanceWidth(ch));
+    if (plain)
+        boxFrame(nullptr, BoxKind::Extend, x, 0);
+}
+
+bool StyleMachine::applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purpose purpose)
 {
     switch (code) {
     case 'N':
@@ -245,8 +292,9 @@ void StyleMachine::applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purp
     case '[': boxFrame(p, BoxKind::Toggle, x, rowTop); break;
     case '@': drawLinkGlyph(p, pointerGlyph_, pointerDrawn_, x, rowTop); break;
     case '#': drawLinkGlyph(p, markerGlyph_, markerDrawn_, x, rowTop); break;
-    default: break;
+    default: return false;
     }
+    return true;
 }
 
 int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPainter *p, int rowTop,
@@ -259,12 +307,19 @@ int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPai
     MarkupReader reader(mode, NameRule::Page);
     for (int c = 0; c < cells; ++c) {
         const Token t = reader.next(uint8_t(text[c]));
+        bool known = false;
         if (t.kind == TokenKind::Code)
-            applyCode(t.byte, x, p, rowTop, purpose);
+            known = applyCode(t.byte, x, p, rowTop, purpose);
+        else if (t.kind == TokenKind::Text && trace_)
+            traceCharStep(t.byte, x, reader.state() == MachineState::Plain);
         else if (t.kind == TokenKind::Text && purpose == Purpose::Draw)
             drawCharStep(p, t.byte, x, rowTop, reader.state() == MachineState::Plain);
         else if (t.kind == TokenKind::Text)
             x = base::toUInt16(x + advanceWidth(t.byte));
+        if (trace_) {
+            trace_->append({t.kind, t.byte, known, boxOpen_, traceReach_});
+            traceReach_ = 0;
+        }
         // Measuring holds every intermediate x to the signed 16-bit range.
         if (purpose == Purpose::Measure)
             x = base::toInt16(x);
@@ -298,6 +353,22 @@ void StyleMachine::traceLine(const QByteArray &text, int rowTop, DisplayMode mod
         throw;
     }
     listener_ = nullptr;
+}
+
+QList<CellTrace> StyleMachine::traceLine(const QByteArray &text, DisplayMode mode, int edge)
+{
+    QList<CellTrace> cells;
+    cells.reserve(text.size());
+    trace_ = &cells;
+    traceEdge_ = edge;
+    traceReach_ = 0;
+    // A range error leaves the walk halfway; the machine must not keep the list.
+    struct Detach {
+        QList<CellTrace> *&trace;
+        ~Detach() { trace = nullptr; }
+    } detach{trace_};
+    walk(text, int(text.size()), mode, nullptr, 0, Purpose::Draw);
+    return cells;
 }
 
 int StyleMachine::columnX(int column, const QByteArray &text, DisplayMode mode)

@@ -17,7 +17,9 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QPainter>
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -34,6 +36,15 @@ enum class BoxKind { Reset, Toggle, Extend };
 // The x at which every line's text starts, in logical pixels.
 constexpr int kLeftMargin = 5;
 
+// What the drawing walk does at one cell of a line, found without painting.
+struct CellTrace {
+    TokenKind kind = TokenKind::Text; // what the markup reader made of the byte
+    uint8_t byte = 0;                 // the byte; a code upper-cased
+    bool knownCode = false;           // a code the machine acts on (kind Code only)
+    bool boxOpen = false;             // a box is open after this cell
+    int reach = 0;                    // x just past the last pixel this cell draws; 0 when it draws nothing
+};
+
 class StyleMachine {
 public:
     // The glyphs are drawn for \@ and \#; their widths give the glyphs' advance.
@@ -46,6 +57,10 @@ public:
     void traceLine(const QByteArray &text, int rowTop, DisplayMode mode, DrawListener &listener);
     // Returns the x at which column (1..length+1) of text starts.
     int columnX(int column, const QByteArray &text, DisplayMode mode);
+    // Returns what drawing each cell of text would do, walking as drawLine does
+    // but painting nothing. A character's reach is its exact ink where the cell
+    // ends within a cell height of x = edge or beyond, else the end of its cell.
+    QList<CellTrace> traceLine(const QByteArray &text, DisplayMode mode, int edge);
     // Returns the room one character takes in the current font: width * 11 div 10 + 1.
     int advanceWidth(uint8_t ch);
     // Sets the default style: arial 20, black, no style, no text background.
@@ -91,7 +106,9 @@ private:
     void fill(QPainter &p, const QRect &r, uint32_t color);
     void boxLine(QPainter *p, int x1, int y1, int x2, int y2);
     void drawLinkGlyph(QPainter *p, const QImage &glyph, const QImage &drawn, int &x, int rowTop);
-    void applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purpose purpose);
+    bool applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purpose purpose);
+    void traceCharStep(uint8_t ch, int &x, bool plain);
+    void traceReach(int right) { traceReach_ = std::max(traceReach_, right); }
     void drawCharStep(QPainter *p, uint8_t ch, int &x, int rowTop, bool plain);
     void boxFrame(QPainter *p, BoxKind kind, int &x, int rowTop);
     void reach(const QRect &r);
@@ -134,6 +151,13 @@ private:
     bool reachUnknown_ = false;
     // Told of what the drawing walk draws, while a trace runs.
     DrawListener *listener_ = nullptr;
+    // The cells of the tracing walk, or null while drawing or measuring.
+    QList<CellTrace> *trace_ = nullptr;
+    int traceEdge_ = 0;
+    int traceReach_ = 0;
+    // How far the two link glyphs' non-white pixels reach; -1 until first needed.
+    int pointerInkWidth_ = -1;
+    int markerInkWidth_ = -1;
 };
 
 } // namespace render

@@ -1,9 +1,12 @@
 #pragma once
-// Runs the command line in the test's own process and keeps what it printed.
+// Runs a command-line mode in the test's own process and keeps what it printed.
 
 #include "app/cli.h"
 
 #include <QFile>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
 #include <QtTest>
 
 struct Run {
@@ -12,7 +15,7 @@ struct Run {
     QString err;
 };
 
-// Returns the exit status and output of helpedit with args.
+// Returns the status and output of the program run with args (without its name).
 inline Run cli(const QStringList &args)
 {
     Run r;

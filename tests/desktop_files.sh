@@ -10,7 +10,16 @@ trap 'rm -rf "$tmp"' EXIT
 
 out=$(desktop-file-validate "$src/data/helpedit.desktop" 2>&1) || fail "desktop-file-validate: $out"
 [ -z "$out" ] || fail "desktop-file-validate reports: $out"
-out=$(appstreamcli validate --no-net "$src/data/org.helpedit.helpedit.metainfo.xml" 2>&1) || fail "appstreamcli: $out"
+meta=$src/data/org.helpedit.helpedit.metainfo.xml
+out=$(appstreamcli validate --pedantic --no-net "$meta" 2>&1) || fail "appstreamcli: $out"
+# Pedantic hints count too: only a success line may come back.
+[ "$(grep -cv 'Validation was successful' <<<"$out")" = 0 ] || fail "appstreamcli reports: $out"
+# The id, the file name and the desktop entry it launches agree, and the release is this version.
+id=$(sed -n 's|.*<id>\(.*\)</id>.*|\1|p' "$meta")
+[ "$meta" = "$src/data/$id.metainfo.xml" ] || fail "metainfo id $id does not match its file name"
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$meta" || fail "metainfo launches another desktop entry than $id.desktop"
+version=$(sed -n 's/^project(helpedit VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
+grep -q "<release version=\"$version\" date=\"[0-9-]*\"" "$meta" || fail "no release entry for version $version"
 
 # The MIME type the entry claims is the one the package file defines, for the *.hlp files.
 mkdir -p "$tmp/mime/packages"

@@ -39,17 +39,20 @@ private slots:
         QTest::addColumn<QStringList>("lines");
         QTest::newRow("clean") << QByteArray("\\@a; go\n\n\\#a; here\n") << 0
                                << QStringList{"F: links found = 1"};
-        QTest::newRow("no pointer") << QByteArray("text\n\\#a;\n") << 1
-                                    << QStringList{"F:2: marker \"a\" has no earlier pointer", "F: no links found"};
+        // A marker the table ignores is a warning: the page shows its dot, no link is wrong.
+        QTest::newRow("no pointer") << QByteArray("text\n\\#a;\n") << 0
+                                    << QStringList{"F:2:1: warning: no pointer names marker 'a'", "F: no links found"};
         QTest::newRow("itself") << QByteArray("x\n\\@a; \\#a;\n") << 1
-                                << QStringList{"F:2: link \"a\" points to itself", "F: line 2 points to itself"};
-        QTest::newRow("nothing") << QByteArray("\\@a;\n\\@b;\n\\#b;\n") << 1
-                                 << QStringList{"F:1: link \"a\" points to nothing", "F: line 1 points to nothing"};
+                                << QStringList{"F:2:1: error: link 'a' points to itself", "F: line 2 points to itself"};
+        QTest::newRow("nothing") << QByteArray("\\@a;\n  \\@b;\n\\#b;\n") << 1
+                                 << QStringList{"F:1:1: error: link 'a' points to nothing", "F: line 1 points to nothing"};
+        // The second pointer of a name is a duplicate, not a pointer to nothing.
         QTest::newRow("every fault, in line order")
-            << QByteArray("\\@a;\n\\#z;\n\\@a;\n\\#a;\n\\@b;\n") << 1
-            << QStringList{"F:1: duplicate link name \"a\"", "F:2: marker \"z\" has no earlier pointer",
-                           "F:3: link \"a\" points to nothing", "F:3: duplicate link name \"a\"",
-                           "F:5: link \"b\" points to nothing", "F: duplicate link names"};
+            << QByteArray("\\@a;\n\\#z;\nsee \\@a;\n\\#a;\n\\@b;\n") << 1
+            << QStringList{"F:1:1: error: duplicate link name 'a' (also on line 3)",
+                           "F:2:1: warning: no pointer names marker 'z'",
+                           "F:3:5: error: duplicate link name 'a' (also on line 1)",
+                           "F:5:1: error: link 'b' points to nothing", "F: duplicate link names"};
     }
     void check()
     {
@@ -70,9 +73,9 @@ private slots:
         const Run r = cli({"--check", path("many")});
         QCOMPARE(r.status, 1);
         const QString f = path("many");
-        QVERIFY(r.out.contains(f + ":51: pointer \"n51\" past the 50th link is ignored\n"));
-        QVERIFY(r.out.contains(f + ":52: marker \"n1\" past the 50th link is ignored\n"));
-        QVERIFY(r.out.contains(f + ":101: marker \"n50\" past the 50th link is ignored\n"));
+        QVERIFY(r.out.contains(f + ":51:1: error: pointer 'n51' past the 50th link is ignored\n"));
+        QVERIFY(r.out.contains(f + ":52:1: error: marker 'n1' past the 50th link is ignored\n"));
+        QVERIFY(r.out.contains(f + ":101:1: error: marker 'n50' past the 50th link is ignored\n"));
         QVERIFY(r.out.endsWith(f + ": line 1 points to nothing\n"));
     }
 
@@ -118,7 +121,7 @@ private slots:
         write(path("huge"), QByteArray(1000, '\n') + "line 1001\n");
         const QMap<QString, std::tuple<int, QString, QString>> report = {
             {"good", {0, "good: links found = 1\n", ""}},
-            {"bad", {1, "bad:1: link \"a\" points to nothing\nbad: line 1 points to nothing\n", ""}},
+            {"bad", {1, "bad:1:1: error: link 'a' points to nothing\nbad: line 1 points to nothing\n", ""}},
             {"huge", {2, "", "huge: cannot read file: text beyond line 1000 (the file has 1001 lines; the editor holds 1000)\n"}},
             {"missing", {2, "", "missing: cannot read file: file not found\n"}},
         };
@@ -250,6 +253,22 @@ private slots:
         }
     }
 
+    // --version in the GNU form: "NAME VERSION", a copyright line, the licence line.
+    void versionIsInTheGnuForm()
+    {
+        const Run r = cli({"--version"});
+        QCOMPARE(r.status, 0);
+        const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], QStringLiteral("helpedit 6.0"));
+        QVERIFY2(lines[1].startsWith("Copyright (C) the helpedit authors"), qPrintable(lines[1]));
+        QVERIFY2(lines[2].startsWith("License MIT"), qPrintable(lines[2]));
+        // The licence named is the one the source says.
+        QFile licence(QStringLiteral(HELPEDIT_SOURCE_DIR "/LICENSE"));
+        QVERIFY(licence.open(QIODevice::ReadOnly));
+        QVERIFY(licence.readAll().startsWith("MIT License"));
+    }
+
     void filesAfterTheOptionsOrAfterDoubleDash()
     {
         QCOMPARE(app::parseCommandLine({"helpedit"}).mode, app::CliMode::Window);
@@ -270,9 +289,10 @@ private slots:
 
     void warningsNameFileAndLineAndFailOnlyWhenStrict()
     {
-        write(path("w.hlp"), "\\@a;\r\n" + QByteArray(121, 'x') + "\r\ncaf\xc3\xa9\r\n\\#a;\r\n");
+        // Blanks draw nothing, so the long line is not also past the page's edge.
+        write(path("w.hlp"), "\\@a;\r\n" + QByteArray(121, ' ') + "\r\ncaf\xc3\xa9\r\n\\#a;\r\n");
         QDir::setCurrent(dir_.path());
-        const QStringList expected = {"w.hlp:2: warning: line is 121 bytes long", "w.hlp:3: warning: line looks like UTF-8",
+        const QStringList expected = {"w.hlp:2:121: warning: line is 121 bytes long", "w.hlp:3:4: warning: line looks like UTF-8",
                                       "w.hlp: links found = 1"};
         for (const bool strict : {false, true}) {
             const Run r = cli(strict ? QStringList{"--check", "--strict", "w.hlp"} : QStringList{"--check", "w.hlp"});

@@ -4,15 +4,24 @@
 // cannot be written costs one notice and nothing else.
 
 #include "app/Unit1.h"
+#include "app/ending.h"
 #include "base/checked.h"
 #include "editorwindow.h"
 #include "fileio/helpfile.h"
 #include "fileio/recovery.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTemporaryFile>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
 
 using fileio::RecoveryStore;
 
@@ -39,6 +48,41 @@ class TestRecovery : public QObject {
     {
         QFile f(RecoveryStore(state()).newest());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+    }
+
+    // Runs body and returns what it wrote to standard error.
+    static QByteArray stderrOf(const std::function<void()> &body)
+    {
+        QTemporaryFile capture;
+        if (!capture.open())
+            return "(no capture)";
+        std::fflush(stderr);
+        const int saved = ::dup(2);
+        ::dup2(capture.handle(), 2);
+        body();
+        std::fflush(stderr);
+        ::dup2(saved, 2);
+        ::close(saved);
+        capture.seek(0);
+        return capture.readAll();
+    }
+
+    // Lets the keeper's next quiet period pass (a tick of 0.5 s after 1.5 s
+    // without a change), and a tick more.
+    static void letKeeperWrite() { QTest::qWait(2500); }
+
+    // Presses SAVE and returns the file name its dialog offers, cancelling the dialog.
+    QString nameSaveOffers()
+    {
+        QString offered = QStringLiteral("(no dialog)");
+        QTimer::singleShot(0, [&] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                offered = dialog->selectedFiles().value(0);
+                dialog->reject();
+            }
+        });
+        form().saveBtnClick();
+        return offered;
     }
 
 private slots:
@@ -190,7 +234,142 @@ private slots:
         QCOMPARE(form().msgtext()->text(), QStringLiteral("later"));
         type("x");
         QCOMPARE(form().editor().grid().getLine(1), QByteArray("x"));
+        // Closed with nowhere to keep the text: standard error says what was lost.
+        const QByteArray said = stderrOf([&] { form().close(); });
+        QVERIFY2(said.startsWith("helpedit: unsaved text lost (1 line, the first with text: \"x\"): " + cause.toUtf8()),
+                 (said.isEmpty() ? QByteArray("(nothing)") : said).constData());
         QVERIFY(win_.reports.isEmpty());
+    }
+
+    // After each change of state the keeper's next quiet period brings no copy
+    // that should not be, and the next start says nothing it should not.
+    void quietPeriodsAfterChangesWriteNothingUnwanted()
+    {
+        type("saved text");
+        form().saveFile(tmp_.filePath(QStringLiteral("saved.hlp")));
+        letKeeperWrite();
+        QVERIFY(copies().isEmpty());
+        form().clearBtnClick(); // saved text: nothing to keep
+        letKeeperWrite();
+        QVERIFY(copies().isEmpty());
+        form().openFile(tmp_.filePath(QStringLiteral("saved.hlp")));
+        letKeeperWrite();
+        QVERIFY(copies().isEmpty());
+        form().close();
+        QVERIFY(copies().isEmpty());
+        win_.close();
+        openWindow(state());
+        QCOMPARE(form().msgtext()->text(), QString());
+
+        // A recovered copy stays the one copy of its text while it is not saved.
+        type("recover me");
+        form().close();
+        const QString copy = RecoveryStore(state()).newest();
+        const QDateTime written = QFileInfo(copy).lastModified();
+        win_.close();
+        openWindow(state());
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("unsaved text kept: helpedit --recover"));
+        form().recoverCopy(copy);
+        letKeeperWrite();
+        QCOMPARE(copies(), QStringList{QFileInfo(copy).fileName()});
+        QCOMPARE(QFileInfo(copy).lastModified(), written);
+        form().close();
+        QCOMPARE(copies().size(), 1);
+        win_.close();
+        openWindow(state());
+        QCOMPARE(form().msgtext()->text(), QString()); // told once already
+        form().recoverCopy(copy);
+        form().saveFile(tmp_.filePath(QStringLiteral("recovered.hlp")));
+        letKeeperWrite();
+        QVERIFY(copies().isEmpty());
+        form().close();
+        win_.close();
+        openWindow(state());
+        QCOMPARE(form().msgtext()->text(), QString());
+        QVERIFY(win_.reports.isEmpty());
+    }
+
+    // At an exit that bypasses the window the keeper writes the copy and
+    // tells only through the returned notice; when the folder cannot be
+    // made, the notice names what was lost.
+    void exitKeepsTextWithoutTheWindow()
+    {
+        app::RecoveryKeeper &keeper = *form().recoveryKeeper();
+        QCOMPARE(app::exitNotice(keeper.keepForExit()), QString()); // nothing unsaved
+        QVERIFY(copies().isEmpty());
+        type("typed before the end");
+        const QString notice = app::exitNotice(keeper.keepForExit());
+        QCOMPARE(newestCopy(), QByteArray("typed before the end\r\n"));
+        QCOMPARE(notice, "helpedit: unsaved text kept in " + RecoveryStore(state()).newest()
+                             + " (helpedit --recover opens it)");
+        QCOMPARE(app::exitNotice(keeper.keepForExit()), notice); // no second copy
+        QCOMPARE(copies().size(), 1);
+
+        const QString blocker = tmp_.filePath(QStringLiteral("blocker"));
+        fileio::writeFileBytes(blocker, "x");
+        win_.close();
+        openWindow(blocker + QStringLiteral("/helpedit"));
+        form().msgtext()->setText(QStringLiteral("before"));
+        // A first line left empty, then one in Windows-1252.
+        form().editor().grid().setLine("caf\xe9 text", 2);
+        const app::ExitKeep lost = form().recoveryKeeper()->keepForExit();
+        QVERIFY(lost.copy.isEmpty());
+        QCOMPARE(app::exitNotice(lost), QStringLiteral("helpedit: unsaved text lost (2 lines, the first with text: "
+                                                       "\"caf\u00e9 text\"): a file is in the way: ")
+                                            + blocker);
+        QCOMPARE(form().msgtext()->text(), QStringLiteral("before"));
+        QVERIFY(win_.reports.isEmpty());
+    }
+
+    // `helpedit FILE` for a file not there yet in a folder that is: an empty
+    // page, "new file: FILE", the copy records the name and SAVE offers it,
+    // also after the copy was recovered. A missing folder or a FILE that is
+    // a folder still get the error box.
+    void newFileByNameIsRecordedAndOffered()
+    {
+        const QString file = tmp_.filePath(QStringLiteral("new-topic.hlp"));
+        form().openFromCommandLine(file);
+        QCOMPARE(form().msgtext()->text(), "new file: " + file);
+        QVERIFY(!QFile::exists(file));
+        type("draft");
+        QCOMPARE(nameSaveOffers(), file);
+        form().close();
+        const QString copy = RecoveryStore(state()).newest();
+        QCOMPARE(RecoveryStore(state()).documentName(copy), file);
+        QCOMPARE(RecoveryStore(state()).list().value(0).documentName, file);
+
+        win_.close();
+        openWindow(state());
+        form().recoverCopy(copy);
+        QCOMPARE(nameSaveOffers(), file);
+        form().saveFile(file);
+        QVERIFY(!QFile::exists(copy));
+        QVERIFY(QDir(state()).entryList(QDir::Files).filter(QStringLiteral(".name")).isEmpty());
+        QVERIFY(win_.reports.isEmpty());
+
+        // A copy that cannot be written leaves no name behind either.
+        int opens = 0;
+        fileio::setSaveFaultHook([&opens](fileio::SaveStep step) {
+            if (step == fileio::SaveStep::Open && ++opens == 2)
+                throw base::FileError("disk full");
+        });
+        RecoveryStore store(state());
+        QVERIFY_THROWS_EXCEPTION(base::FileError, store.write(store.pathForSession(QDateTime::currentDateTime()),
+                                                              {"text"}, file));
+        QCOMPARE(opens, 2);
+        QCOMPARE(QDir(state()).entryList(QDir::Files).filter(QStringLiteral(".name")), QStringList());
+        fileio::setSaveFaultHook(nullptr);
+
+        // A dangling link is no new file: writing there would replace the link.
+        const QString link = tmp_.filePath(QStringLiteral("dangling.hlp"));
+        QVERIFY(QFile::link(tmp_.filePath(QStringLiteral("gone")), link));
+        QVERIFY(!fileio::namesNewFile(link));
+        for (const QString &bad : {tmp_.filePath(QStringLiteral("no-folder/topic.hlp")), tmp_.path(), link}) {
+            win_.reports.clear();
+            form().openFromCommandLine(bad);
+            QCOMPARE(win_.reports.size(), 1);
+            QCOMPARE(form().msgtext()->text(), QStringLiteral("cannot read file"));
+        }
     }
 };
 

@@ -6,6 +6,7 @@
 #include "render/colors.h"
 #include "render/fontbook.h"
 #include "render/glyphs.h"
+#include "render/iconpainter.h"
 #include "render/stylemachine.h"
 
 #include <QTest>
@@ -281,6 +282,35 @@ private slots:
         QImage img = surface();
         QPainter p(&img);
         QVERIFY_THROWS_EXCEPTION(base::RangeError, m_.drawLine(p, "x", -20, DisplayMode::Rendered));
+    }
+
+    // The icon drawing is scaled from its view box onto the image: fills,
+    // outlines centred on the edge, polygons; around them all stays
+    // transparent. What it cannot draw fails with the reason, never a wrong picture.
+    void iconDrawingScalesToEverySize()
+    {
+        const QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10' viewBox='0 0 10 10'>"
+                               "<rect x='1' y='1' width='8' height='8' fill='#00ff00' stroke='#000000' stroke-width='1'/>"
+                               "<rect x='2' y='2' width='3' height='2' fill='#ff0000'/>"
+                               "<polygon points='5,5 9,5 9,9' fill='#0000ff'/></svg>";
+        for (const int size : {20, 40}) {
+            const QImage image = render::paintIconSvg(svg, size);
+            QCOMPARE(image.size(), QSize(size, size));
+            const int k = size / 10;
+            auto at = [&](double x, double y) { return image.pixel(int(x * k), int(y * k)); };
+            QCOMPARE(qAlpha(at(0.2, 0.2)), 0);                  // outside the frame
+            QCOMPARE(at(1, 5), qRgb(0, 0, 0));                   // on the outline
+            QCOMPARE(at(3, 6), qRgb(0, 255, 0));                 // inside the frame
+            QCOMPARE(at(3, 2.5), qRgb(255, 0, 0));               // the small rectangle
+            QCOMPARE(at(8.5, 6), qRgb(0, 0, 255));               // inside the triangle
+            QCOMPARE(at(5.5, 7.5), qRgb(0, 255, 0));             // below its slanted side
+        }
+        QString error;
+        QVERIFY(render::paintIconSvg("<svg viewBox='0 0 4 4'><circle r='2'/></svg>", 16, &error).isNull());
+        QCOMPARE(error, QStringLiteral("cannot draw <circle>"));
+        QVERIFY(render::paintIconSvg("<svg viewBox='0 0 4 4'><rect fill='url(#g)'/></svg>", 16, &error).isNull());
+        QVERIFY(error.contains("url(#g)"));
+        QVERIFY(render::paintIconSvg("<html/>", 16, &error).isNull());
     }
 };
 

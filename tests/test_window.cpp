@@ -2,6 +2,7 @@
 // caret, the source-code box, CLEAR, and an error inside a handler.
 
 #include "app/Unit1.h"
+#include "app/appicon.h"
 #include "editorwindow.h"
 #include "base/checked.h"
 #include "base/errorreport.h"
@@ -264,6 +265,20 @@ private slots:
         win_.reports.clear();
         QTest::mouseClick(form().codebox(), Qt::LeftButton);
         QCOMPARE(form().editor().state().sourceMode, render::DisplayMode::Source);
+    }
+
+    // The window's icon is the program's drawing (built into the binary), at
+    // the sizes window managers ask for.
+    void programIconIsBuiltIn()
+    {
+        const QIcon icon = app::appIcon();
+        QVERIFY(!icon.isNull());
+        for (const int size : {16, 32, 48, 64})
+            QVERIFY2(icon.availableSizes().contains(QSize(size, size)), qPrintable(QString::number(size)));
+        // The drawing's arrow: pure blue at its middle, at (14, 48) of 64.
+        const QImage large = icon.pixmap(64).toImage();
+        QCOMPARE(large.pixel(14, 48), qRgb(0, 0, 255));
+        QCOMPARE(qAlpha(large.pixel(0, 0)), 0);
     }
 };
 
