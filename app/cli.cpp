@@ -5,8 +5,10 @@
 #include "base/checked.h"
 #include "document/editor.h"
 #include "base/cp1252.h"
+#include "fileio/folders.h"
 #include "fileio/helpfile.h"
 #include "fileio/recovery.h"
+#include "publish/htmlexport.h"
 #include "render/pagerenderer.h"
 
 #include <QBuffer>
@@ -16,9 +18,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
-#include <system_error>
 
 namespace app {
 
@@ -49,12 +49,15 @@ const QList<OptionRow> &optionTable()
         {{"format"}, "FORMAT", "With --check: gnu (FILE:LINE:COLUMN: lines, the default) or json.", CliMode::Check,
          Role::Refines},
         {{"render"}, {}, "Write the pages of FILE as 800 x 800 PNG images.", CliMode::Render, Role::Selects},
-        {{"out"}, "DIR", "With --render: the folder for the pages (made when missing).", CliMode::Render, Role::Refines},
+        {{"out"}, "DIR", "With --render or --export: the folder for the pages (made when missing).", CliMode::Render,
+         Role::Refines},
         {{"source"}, {}, "With --render: show the raw source instead of the markup.", CliMode::Render, Role::Refines},
         {{"scale"}, "N", "With --render: draw at a device pixel ratio N (0.5 to 4), as a high-density screen shows the page.",
          CliMode::Render, Role::Refines},
         {{"zoom"}, "F", "In the window: show it F times its size (0.5 to 4), within the screen.", CliMode::Window,
          Role::Refines},
+        {{"export"}, "FORMAT", "Write each FILE as a web page (FORMAT html) into the folder --out names.",
+         CliMode::Export, Role::Selects},
         {{"recover"}, {}, "Open the newest recovery copy of unsaved text (or the copy FILE) in the window.",
          CliMode::Recover, Role::Selects},
         {{"list-recovered"}, {}, "List the recovery copies of unsaved text, newest first.", CliMode::ListRecovered,
@@ -77,18 +80,20 @@ const QList<ModeRow> kModes = {
     {CliMode::Window, {}, Files::AtMostOne, {}},
     {CliMode::Check, "check", Files::AtLeastOne, {}},
     {CliMode::Render, "render", Files::One, "out"},
+    {CliMode::Export, "export", Files::AtLeastOne, "out"},
     {CliMode::Recover, "recover", Files::AtMostOne, {}},
     {CliMode::ListRecovered, "list-recovered", Files::None, {}},
 };
 
 const QString kSynopsis = QStringLiteral(
-    "Edit help files in a window, or check and render them without one.\n"
+    "Edit help files in a window, or check, render and publish them without one.\n"
     "\n"
     "  helpedit [--zoom=F] [FILE]           open FILE in the editor window\n"
     "  helpedit --check [--strict] [--format=gnu|json] FILE...\n"
     "                                       check each FILE (- for standard input)\n"
     "  helpedit --render FILE --out=DIR [--source] [--scale=N]\n"
     "                                       write the pages of FILE into DIR\n"
+    "  helpedit --export=html FILE... --out=DIR  write each FILE as a web page\n"
     "  helpedit --recover [FILE]            open a recovery copy of unsaved text\n"
     "  helpedit --list-recovered            list the recovery copies\n"
     "\n"
@@ -207,7 +212,9 @@ QString modeError(const QCommandLineParser &parser, const ModeRow &mode)
 {
     const QString name = mode.option.isEmpty() ? QStringLiteral("the window") : dashed(mode.option);
     for (const OptionRow &o : optionTable()) {
-        if (o.role == Role::Refines && !refines(o.mode, mode.mode) && parser.isSet(o.names.last())) {
+        // An option a mode cannot go without belongs to it too.
+        const bool foreign = !refines(o.mode, mode.mode) && o.names.last() != mode.needs;
+        if (o.role == Role::Refines && foreign && parser.isSet(o.names.last())) {
             const auto owner = std::find_if(kModes.begin(), kModes.end(), [&](const ModeRow &m) { return m.mode == o.mode; });
             const QString ownerName = owner->option.isEmpty() ? QStringLiteral("the window") : dashed(owner->option);
             return QStringLiteral("%1 only goes with %2").arg(dashed(o.names.last()), ownerName);
@@ -226,6 +233,8 @@ QString modeError(const QCommandLineParser &parser, const ModeRow &mode)
         return QStringLiteral("%1 needs at least one FILE").arg(name);
     if (!mode.needs.isEmpty() && !parser.isSet(mode.needs))
         return QStringLiteral("option '%1' is missing (%2 needs it)").arg(dashed(mode.needs), name);
+    if (mode.mode == CliMode::Export && parser.value(QStringLiteral("export")).compare(QLatin1String("html"), Qt::CaseInsensitive) != 0)
+        return QStringLiteral("option '--export' takes html");
     if (!scaleOf(parser))
         return QStringLiteral("option '--scale' takes a number from 0.5 to 4");
     if (!zoomOf(parser))
@@ -265,32 +274,16 @@ std::optional<QByteArray> loadFile(const QString &path, doc::TextGrid &grid, QTe
     }
 }
 
-// The cause of a failed folder operation in plain words.
-QString folderCause(const std::error_code &ec)
-{
-    if (ec == std::errc::not_a_directory || ec == std::errc::file_exists)
-        return QStringLiteral("not a folder");
-    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted ||
-        ec == std::errc::read_only_file_system)
-        return QStringLiteral("permission denied");
-    if (ec == std::errc::no_space_on_device)
-        return QStringLiteral("no space left on the device");
-    return QString::fromLocal8Bit(ec.message().c_str());
-}
-
 // Makes the folder and its parents; on failure says why and returns false.
 bool makeFolder(const QString &dir, QTextStream &err)
 {
-    std::error_code ec;
-    const std::filesystem::path path(QFile::encodeName(dir).toStdString());
-    std::filesystem::create_directories(path, ec);
-    if (!ec && !std::filesystem::is_directory(path, ec))
-        ec = std::make_error_code(std::errc::not_a_directory);
-    if (ec) {
-        err << dir << ": cannot create folder: " << folderCause(ec) << Qt::endl;
+    try {
+        fileio::makeFolder(dir);
+        return true;
+    } catch (const base::HelpError &e) {
+        err << dir << ": cannot create folder: " << e.what() << Qt::endl;
         return false;
     }
-    return true;
 }
 
 QString pageName(int page)
@@ -410,6 +403,7 @@ int runCli(const CommandLine &command, QTextStream &out, QTextStream &err)
     switch (command.mode) {
     case CliMode::Check: return runCheck(command, out, err);
     case CliMode::Render: return runRender(command, out, err);
+    case CliMode::Export: return publish::exportHtml(command.files, command.out, out, err);
     case CliMode::ListRecovered: return listRecovered(out, err);
     case CliMode::Help: return showHelp(out);
     case CliMode::Version:

@@ -14,7 +14,7 @@
 namespace app {
 
 // What the program's arguments ask for.
-enum class CliMode { Window, Recover, Check, Render, ListRecovered, Help, Version, Usage };
+enum class CliMode { Window, Recover, Check, Render, Export, ListRecovered, Help, Version, Usage };
 
 // Whether --check fails on warnings.
 enum class WarningPolicy { Report, Fail };

@@ -9,11 +9,13 @@
 #include "app/accessibility.h"
 #include "base/cp1252.h"
 #include "fileio/helpfile.h"
+#include "publish/htmlexport.h"
 #include "render/fontbook.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -316,13 +318,29 @@ std::pair<Process, Process> measureStartup(const QString &ours, const QString &b
     return {{median(times[0]), median(peaks[0])}, {median(times[1]), median(peaks[1])}};
 }
 
+// Prints one row of the table; a peer of 0 means that the row has none.
 void row(const char *what, double ours, double peer, const char *unit, const char *target, bool holds)
 {
+    if (peer <= 0) {
+        std::printf("| %-34s | %10.1f | %10s | %4s | %6s | %-30s | %-4s |\n", what, ours, "-", unit, "-", target,
+                    holds ? "yes" : "NO");
+        return;
+    }
     std::printf("| %-34s | %10.1f | %10.1f | %4s | %6.2f | %-30s | %-4s |\n", what, ours, peer, unit,
                 peer / ours, target, holds ? "yes" : "NO");
 }
 
-// Repeats one of our measures (page, key, scroll, open) n times without the table,
+// Returns the median time in milliseconds of exporting the file as a web page
+// in the process: reading it, laying out the page and writing it.
+double measureExport(const QString &path, const QString &outDir)
+{
+    QString sink;
+    QTextStream out(&sink);
+    return medianMicros(15, [&sink] { sink.clear(); },
+                        [&] { publish::exportHtml({path}, outDir, out, out); }) / 1000;
+}
+
+// Repeats one of our measures (page, key, scroll, open, export) n times without the table,
 // for a profiler to watch.
 int loopOurs(const QString &what, int n, const QString &densePath, const QString &linkedPath)
 {
@@ -343,6 +361,10 @@ int loopOurs(const QString &what, int n, const QString &densePath, const QString
             turnWheel(form, i / 10 % 2 == 0);
         } else if (what == QLatin1String("open")) {
             form.openFile(linkedPath);
+        } else if (what == QLatin1String("export")) {
+            QString sink;
+            QTextStream out(&sink);
+            publish::exportHtml({linkedPath}, QFileInfo(linkedPath).absolutePath() + QStringLiteral("/site"), out, out);
         } else {
             return 2;
         }
@@ -375,6 +397,10 @@ int main(int argc, char **argv)
     const QStringList args = QCoreApplication::arguments();
     if (args.size() == 4 && args[1] == QLatin1String("--loop"))
         return loopOurs(args[2], args[3].toInt(), densePath, linkedPath);
+    if (args.size() == 2 && args[1] == QLatin1String("--export-figure")) {
+        std::printf("%.2f\n", measureExport(linkedPath, dir.filePath(QStringLiteral("site"))));
+        return 0;
+    }
     if (args.size() == 3 && args[1] == QLatin1String("--page-figure")) {
         const Figures f = measureOurs(densePath, linkedPath, args[2].toDouble());
         std::printf("%.1f %.1f\n", f.page, f.keystroke);
@@ -388,6 +414,7 @@ int main(int argc, char **argv)
     // those figures are printed too.
     const Figures peer = measurePeer(densePath, linkedPath, QPlainTextEdit::NoWrap);
     const Figures wrapped = measurePeer(densePath, linkedPath, QPlainTextEdit::WidgetWidth);
+    const double exportMillis = measureExport(linkedPath, dir.filePath(QStringLiteral("site")));
     const auto [atRatio1, atRatio2] = figuresInTurn(5, {1, 1.0}, {2, 1.0});
     const auto [atScale1, atScale08] = figuresInTurn(5, {1, 1.0}, {1, 0.8});
     const QString binDir = QCoreApplication::applicationDirPath();
@@ -412,6 +439,7 @@ int main(int argc, char **argv)
         ours.page <= 1000 && peer.page >= 2.5 * ours.page);
     row("open 1000x120, 50 links, paint", ours.open, peer.open, "us", "<= 5000 us, faster than peer",
         ours.open <= 5000 && peer.open > ours.open);
+    row("web page of 1000x120, 50 links", exportMillis, 0, "ms", "<= 20 ms per file", exportMillis <= 20);
     row("scroll one line (wheel)", ours.scroll, peer.scroll, "us", "<= 150 us, faster than peer",
         ours.scroll <= 150 && peer.scroll > ours.scroll);
     // Against our own page at ratio 1: four times the pixels.

@@ -122,6 +122,8 @@ void StyleMachine::fill(QPainter &p, const QRect &r, uint32_t color)
 void StyleMachine::boxLine(QPainter *p, int x1, int y1, int x2, int y2)
 {
     const QRect r = hvLineRect(x1, y1, x2, y2);
+    if (listener_ && !r.isEmpty())
+        listener_->boxLine(r);
     if (trace_ && !r.isEmpty())
         traceReach(r.x() + r.width());
     if (p && !r.isEmpty())
@@ -131,6 +133,8 @@ void StyleMachine::boxLine(QPainter *p, int x1, int y1, int x2, int y2)
 void StyleMachine::drawLinkGlyph(QPainter *p, const QImage &glyph, const QImage &drawn, int &x,
                                  int rowTop)
 {
+    if (listener_)
+        listener_->linkGlyph(&glyph == &pointerGlyph_ ? LinkGlyph::Pointer : LinkGlyph::Marker, x, rowTop);
     if (p) {
         const QImage &image = ratio_ == 1.0 ? glyph : drawn;
         const QPoint at(toDevice(x, ratio_), toDevice(rowTop, ratio_));
@@ -214,19 +218,27 @@ void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int ba
     p.drawText(QPoint(x, baseline), QString(base::cp1252ToUnicode(ch)));
 }
 
-void StyleMachine::drawCharStep(QPainter &p, uint8_t ch, int &x, int rowTop, bool plain)
+void StyleMachine::drawCharStep(QPainter *p, uint8_t ch, int &x, int rowTop, bool plain)
 {
     FontFace &f = face();
     const int top = rowTop + yOffset_;
-    QRect cell;
-    if (textBackground_) {
-        cell = toDevice(QRect(x, top, f.textWidth(ch), f.cellHeight), ratio_);
-        fill(p, cell, *textBackground_);
+    const int advance = advanceWidth(ch);
+    if (listener_) {
+        listener_->character({ch, x, top, f.textWidth(ch), advance, f.cellHeight, f.ascent,
+                              family_ == Family::Arial ? kArial : kCourier, f.font.pixelSize(), bold_,
+                              italic_, fontColor_, textBackground_, &f});
     }
-    drawGlyph(p, deviceFace(), ch, toDevice(x, ratio_), toDevice(top + f.ascent, ratio_), cell);
-    x = base::toUInt16(x + advanceWidth(ch));
+    if (p) {
+        QRect cell;
+        if (textBackground_) {
+            cell = toDevice(QRect(x, top, f.textWidth(ch), f.cellHeight), ratio_);
+            fill(*p, cell, *textBackground_);
+        }
+        drawGlyph(*p, deviceFace(), ch, toDevice(x, ratio_), toDevice(top + f.ascent, ratio_), cell);
+    }
+    x = base::toUInt16(x + advance);
     if (plain)
-        boxFrame(&p, BoxKind::Extend, x, rowTop);
+        boxFrame(p, BoxKind::Extend, x, rowTop);
 }
 
 void StyleMachine::traceCharStep(uint8_t ch, int &x, bool plain)
@@ -285,9 +297,9 @@ bool StyleMachine::applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purp
     return true;
 }
 
-int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPainter *p, int rowTop)
+int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPainter *p, int rowTop,
+                       Purpose purpose)
 {
-    const Purpose purpose = p || trace_ ? Purpose::Draw : Purpose::Measure;
     int x = kLeftMargin;
     yOffset_ = 5;
     boxFrame(p, BoxKind::Reset, x, rowTop);
@@ -298,10 +310,10 @@ int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPai
         bool known = false;
         if (t.kind == TokenKind::Code)
             known = applyCode(t.byte, x, p, rowTop, purpose);
-        else if (t.kind == TokenKind::Text && p)
-            drawCharStep(*p, t.byte, x, rowTop, reader.state() == MachineState::Plain);
         else if (t.kind == TokenKind::Text && trace_)
             traceCharStep(t.byte, x, reader.state() == MachineState::Plain);
+        else if (t.kind == TokenKind::Text && purpose == Purpose::Draw)
+            drawCharStep(p, t.byte, x, rowTop, reader.state() == MachineState::Plain);
         else if (t.kind == TokenKind::Text)
             x = base::toUInt16(x + advanceWidth(t.byte));
         if (trace_) {
@@ -326,7 +338,21 @@ void StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, Dis
     reach_ = QRect();
     changed_ = QRect();
     reachUnknown_ = false;
-    lastDrawX_ = walk(text, int(text.size()), mode, &p, rowTop);
+    lastDrawX_ = walk(text, int(text.size()), mode, &p, rowTop, Purpose::Draw);
+}
+
+void StyleMachine::traceLine(const QByteArray &text, int rowTop, DisplayMode mode, DrawListener &listener)
+{
+    target_ = PixelTarget();
+    walkClean_ = nullptr;
+    listener_ = &listener;
+    try {
+        walk(text, int(text.size()), mode, nullptr, base::toUInt16(rowTop), Purpose::Draw);
+    } catch (...) {
+        listener_ = nullptr;
+        throw;
+    }
+    listener_ = nullptr;
 }
 
 QList<CellTrace> StyleMachine::traceLine(const QByteArray &text, DisplayMode mode, int edge)
@@ -341,7 +367,7 @@ QList<CellTrace> StyleMachine::traceLine(const QByteArray &text, DisplayMode mod
         QList<CellTrace> *&trace;
         ~Detach() { trace = nullptr; }
     } detach{trace_};
-    walk(text, int(text.size()), mode, nullptr, 0);
+    walk(text, int(text.size()), mode, nullptr, 0, Purpose::Draw);
     return cells;
 }
 
@@ -352,7 +378,7 @@ int StyleMachine::columnX(int column, const QByteArray &text, DisplayMode mode)
         return kLeftMargin;
     }
     base::checkRange(column, 1, text.size() + 1);
-    return walk(text, column - 1, mode, nullptr, 0);
+    return walk(text, column - 1, mode, nullptr, 0, Purpose::Measure);
 }
 
 } // namespace render

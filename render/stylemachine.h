@@ -10,6 +10,7 @@
 // link glyph times the ratio, so a high-density screen gets sharp text.
 
 #include "render/cleanmap.h"
+#include "render/drawlistener.h"
 #include "render/fontbook.h"
 #include "render/markup.h"
 #include "render/pixeltarget.h"
@@ -51,6 +52,9 @@ public:
 
     // Draws the line's text into its row (top rowTop, logical) on the painter's surface.
     void drawLine(QPainter &p, const QByteArray &text, int rowTop, DisplayMode mode);
+    // Walks the line as drawLine does, drawing nothing, and tells listener what
+    // would be drawn and where (row top rowTop, logical pixels).
+    void traceLine(const QByteArray &text, int rowTop, DisplayMode mode, DrawListener &listener);
     // Returns the x at which column (1..length+1) of text starts.
     int columnX(int column, const QByteArray &text, DisplayMode mode);
     // Returns what drawing each cell of text would do, walking as drawLine does
@@ -95,7 +99,7 @@ private:
     // other where drawing adds them up, so text after both measures narrower.
     enum class Purpose { Draw, Measure };
 
-    int walk(const QByteArray &text, int cells, DisplayMode mode, QPainter *p, int rowTop);
+    int walk(const QByteArray &text, int cells, DisplayMode mode, QPainter *p, int rowTop, Purpose purpose);
     FontFace &face();
     FontFace &deviceFace();
     void drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int baseline, const QRect &solidCell);
@@ -105,7 +109,7 @@ private:
     bool applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purpose purpose);
     void traceCharStep(uint8_t ch, int &x, bool plain);
     void traceReach(int right) { traceReach_ = std::max(traceReach_, right); }
-    void drawCharStep(QPainter &p, uint8_t ch, int &x, int rowTop, bool plain);
+    void drawCharStep(QPainter *p, uint8_t ch, int &x, int rowTop, bool plain);
     void boxFrame(QPainter *p, BoxKind kind, int &x, int rowTop);
     void reach(const QRect &r);
 
@@ -145,6 +149,8 @@ private:
     QRect reach_;
     QRect changed_;
     bool reachUnknown_ = false;
+    // Told of what the drawing walk draws, while a trace runs.
+    DrawListener *listener_ = nullptr;
     // The cells of the tracing walk, or null while drawing or measuring.
     QList<CellTrace> *trace_ = nullptr;
     int traceEdge_ = 0;

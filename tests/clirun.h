@@ -3,9 +3,11 @@
 
 #include "app/cli.h"
 
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
+#include <QtTest>
 
 struct Run {
     int status = 0;
@@ -23,4 +25,12 @@ inline Run cli(const QStringList &args)
     out.flush();
     err.flush();
     return r;
+}
+
+// Writes bytes into the file at path.
+inline void write(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
 }

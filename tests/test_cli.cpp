@@ -13,13 +13,6 @@
 
 namespace {
 
-void write(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 QByteArray manyLinks(int pointers)
 {
     QByteArray doc;

@@ -5,6 +5,7 @@
 // the rendered page must then show each character's ink exactly in its place,
 // and no ink anywhere else.
 
+#include "layoutlines.h"
 #include "markuprules.h"
 #include "render/pageview.h"
 
@@ -225,29 +226,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<bool>("source");
-        const QByteArray styles = "cfilhpsm";
-        // Each style code, then \n; each code followed by each other code.
-        for (char a : styles) {
-            QTest::addRow("\\%c then \\n", a) << ("\\" + QByteArray(1, a) + "Hg\\nHg") << false;
-            for (char b : styles)
-                if (a != b)
-                    QTest::addRow("\\%c\\%c", a, b) << ("\\" + QByteArray(1, a) + "\\" + QByteArray(1, b) + "Hg") << false;
-        }
-        const std::pair<const char *, bool> rows[] = {
-            // Tabs after boxes and link glyphs.
-            {"\\[Hx\\[\\tH", false}, {"\\[\\tHx", false}, {"\\@a;\\tH", false}, {"\\#a; x\\tH", false},
-            {"W\\@a;\\#b;\\tH\\t\\[x\\[ H", false}, {"\\[\\[\\[x", false}, {"\\[ab\\ncd\\[ef", false},
-            {"ab\\[", false}, {"\\[\\nxy", false}, // a box with nothing in it shows its left edge alone
-            // Codes after a large or lowered style.
-            {"\\lHg\\pHg\\nHg", false}, {"\\sHg\\lHg", false}, {"\\hHg\\sHg\\fHg", false},
-            {"\\pHg\\tHg\\nHg", false}, {"\\SHg\\NHg\\MHg", false},
-            // Names ended by a blank, by a backslash; text after a tab stop.
-            {"\\@ab cd", false}, {"\\#ab\\fcd", false}, {"x\\tab\\t\\tcd", false},
-            // Source mode shows every byte in the normal style.
-            {"\\hHg\\t\\@a;x", true}, {"\\\\\\[x\\m", true},
-        };
-        for (auto [line, source] : rows)
-            QTest::newRow(line) << QByteArray(line) << source;
+        for (const LayoutLine &l : layoutLines())
+            QTest::addRow("%s%s", l.text.constData(), l.source ? " (source)" : "") << l.text << l.source;
     }
     void inkStandsWhereTheRulesPutIt()
     {

@@ -8,9 +8,10 @@ pkgs=(cmake ninja-build g++ make qt6-base-dev libfontconfig-dev fonts-liberation
 # xdotool (with setxkbmap for other keyboard layouts and xcb to press the close
 # box); the install test validates the desktop entry, the metainfo and the
 # MIME type, and reads the man page; the screen-reader test reads the editor
-# over AT-SPI on a session bus of its own.
+# over AT-SPI on a session bus of its own. The web export's pages are loaded in
+# chromium (headless) and parsed with html5lib.
 test_pkgs=(xvfb xdotool x11-xkb-utils libxcb1-dev desktop-file-utils appstream shared-mime-info man-db
-           dbus-daemon dbus-bin at-spi2-core python3-pyatspi)
+           dbus-daemon dbus-bin at-spi2-core python3-pyatspi chromium python3-html5lib)
 # Only `make fuzz` needs clang and its libFuzzer runtime.
 fuzz_pkgs=(clang libclang-rt-14-dev)
 case "${1:-}" in
