@@ -32,7 +32,7 @@ int checkedStatus(int status, QTextStream &out)
     return 2;
 }
 // Opens the recovery copy given, or the newest, in the window.
-int recover(int &argc, char **argv, QString copy)
+int recover(int &argc, char **argv, QString copy, double zoom)
 {
     const fileio::RecoveryStore store;
     if (copy.isEmpty())
@@ -41,7 +41,7 @@ int recover(int &argc, char **argv, QString copy)
         std::fprintf(stderr, "helpedit: no recovery copies in %s\n", qPrintable(store.folder()));
         return 1;
     }
-    return app::runEditor(argc, argv, copy, {}, app::StartFile::RecoveryCopy);
+    return app::runEditor(argc, argv, copy, {}, app::StartFile::RecoveryCopy, zoom);
 }
 } // namespace
 
@@ -52,9 +52,9 @@ int main(int argc, char **argv)
         args << QString::fromLocal8Bit(argv[i]);
     const app::CommandLine command = app::parseCommandLine(args);
     if (command.mode == app::CliMode::Window)
-        return app::runEditor(argc, argv, command.files.value(0));
+        return app::runEditor(argc, argv, command.files.value(0), {}, app::StartFile::Document, command.zoom);
     if (command.mode == app::CliMode::Recover)
-        return recover(argc, argv, command.files.value(0));
+        return recover(argc, argv, command.files.value(0), command.zoom);
     // The command-line modes draw off screen only: no display needed.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(quietMessages);

@@ -9,6 +9,7 @@
 #include "helpview/helpunit.h"
 #include "render/colors.h"
 #include "render/fontbook.h"
+#include "render/windowscale.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -29,8 +30,8 @@ namespace app {
 
 namespace {
 const QString kArial = QStringLiteral("arial");
-constexpr int kClientWidth = 851;
-constexpr int kClientHeight = 911;
+constexpr QRect kHelpboxRect(doc::kHelpboxLeft, doc::kHelpboxTop, doc::kHelpboxSize, doc::kHelpboxSize);
+constexpr QRect kCodeboxRect(600, 8, 193, 33);
 // Rows above and below the slider that a style may paint its edge or shadow on.
 constexpr int kSliderMargin = 2;
 
@@ -121,7 +122,7 @@ Tform1::Tform1(QWidget *parent)
     buildControls();
     accessibility_ = std::make_unique<EditorAccessibility>(*this);
     helpbox_->setTextAccess(accessibility_.get());
-    page_.setScreen([this](const QRect &r) { helpbox_->update(r); });
+    page_.setScreen([this](const QRect &r) { helpbox_->updateLogical(r); });
     handle([this] { FormCreate(); });
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect avail = screen->availableGeometry();
@@ -157,10 +158,10 @@ QPushButton *Tform1::makeButton(const QString &name, const QString &caption, QRe
 {
     auto *b = new QPushButton(caption, this);
     b->setObjectName(name);
-    b->setGeometry(geometry);
     b->setFlat(true);
     b->setFocusPolicy(Qt::NoFocus);
     b->setFont(render::captionFont(kArial, charHeight, true));
+    place(b, geometry);
     QPalette pal = b->palette();
     pal.setColor(QPalette::ButtonText, render::bgr(color));
     b->setPalette(pal);
@@ -171,12 +172,18 @@ QLabel *Tform1::makeLabel(const QString &name, QRect geometry, Qt::Alignment ali
 {
     auto *l = new QLabel(this);
     l->setObjectName(name);
-    l->setGeometry(geometry);
     l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     l->setAlignment(align | Qt::AlignVCenter);
     l->setFont(render::captionFont(kArial, 16, false));
     l->setFocusPolicy(Qt::NoFocus);
+    place(l, geometry);
     return l;
+}
+
+void Tform1::place(QWidget *w, QRect geometry)
+{
+    w->setGeometry(render::toWindow(geometry, scale_));
+    placements_.push_back({w, geometry, w->font()});
 }
 
 void Tform1::buildControls()
@@ -187,7 +194,7 @@ void Tform1::buildControls()
         [this](QPainter &p, const QRect &dirty) { helpboxPaint(p, dirty); },
         [this](int x, int y) { handle([&] { helpboxMouseMove(x, y); }); },
         [this](int x, int y) { handle([&] { helpboxMouseDown(x, y); }); });
-    helpbox_->setGeometry(doc::kHelpboxLeft, doc::kHelpboxTop, doc::kHelpboxSize, doc::kHelpboxSize);
+    place(helpbox_, kHelpboxRect);
     speedButton1_ = makeButton(QStringLiteral("SpeedButton1"), QStringLiteral("P1"), {808, 8, 33, 33}, 20, 0xFF0000);
     speedButton1_->setAccessibleName(QStringLiteral("go to top"));
     openBtn_ = makeButton(QStringLiteral("openBtn"), QStringLiteral("OPEN"), {8, 8, 73, 33}, 16, 0xFF0000);
@@ -197,12 +204,12 @@ void Tform1::buildControls()
     linkBtn_ = makeButton(QStringLiteral("linkBtn"), QStringLiteral("LINK"), {184, 8, 73, 33}, 16, 0xFF00FF);
     linkBtn_->setToolTip(QStringLiteral("make link table"));
     codebox_ = new CodeBox(*this, this);
-    codebox_->setGeometry(600, 8, 193, 33);
+    place(codebox_, kCodeboxRect);
     helpBtn_ = makeButton(QStringLiteral("helpBtn"), QStringLiteral("HELP"), {440, 8, 65, 33}, 16, 0xFFFF00);
 
     pageBar_ = new PageBar(this);
     pageBar_->setObjectName(QStringLiteral("pageBar"));
-    pageBar_->setGeometry(816, 48, 17, 801);
+    place(pageBar_, QRect(816, 48, 17, 801));
     pageBar_->setCursor(Qt::PointingHandCursor);
     pageBar_->setFocusPolicy(Qt::NoFocus);
     pageBar_->setSingleStep(1);
@@ -233,8 +240,10 @@ void Tform1::buildControls()
 // the editor starts faster without it.
 helpview::Thelpform *Tform1::helpform()
 {
-    if (!helpform_)
+    if (!helpform_) {
         helpform_ = new helpview::Thelpform(this);
+        helpform_->setWindowScale(scale_);
+    }
     return helpform_;
 }
 
@@ -268,7 +277,7 @@ QString Tform1::runDialog(const QString &name, QFileDialog::AcceptMode mode, QSt
 void Tform1::FormCreate()
 {
     editor_.resetEditor();
-    page_.createPageBitmap(helpbox_->devicePixelRatioF());
+    page_.createPageBitmap(pageRatio());
     repaintPage();
 }
 
@@ -285,12 +294,20 @@ void Tform1::paintEvent(QPaintEvent *)
 {
     handle([this] {
         QPainter p(this);
-        render::paintPageFrame(p, helpbox_->geometry());
+        if (scale_ == 1.0)
+            render::paintPageFrame(p, helpbox_->geometry());
+        else
+            render::paintScaledPageFrame(p, kHelpboxRect, scale_, 0x000000, 0xA0A0A0);
     });
 }
 
 void Tform1::keyPressEvent(QKeyEvent *e)
 {
+    // The buttons' keys do what their buttons do and type nothing.
+    if (const ButtonKey key = buttonKey(e->key(), e->modifiers()); key != ButtonKey::None) {
+        handle([&] { pressButtonKey(key); });
+        return;
+    }
     handle([&] { FormKeyDown(e); });
     handle([&] { FormKeyPress(keyPressChars(*e)); });
 }
@@ -310,7 +327,7 @@ QVariant Tform1::inputMethodQuery(Qt::InputMethodQuery query) const
         return true;
     case Qt::ImCursorRectangle:
         // A candidate window opens next to the caret.
-        return QRect(helpbox_->pos() + page_.caretRect().topLeft(), page_.caretRect().size());
+        return render::toWindow(page_.caretRect(), scale_).translated(helpbox_->pos());
     case Qt::ImHints:
         return int(Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
     default:
@@ -357,7 +374,19 @@ void Tform1::wheelEvent(QWheelEvent *e)
 
 void Tform1::FormMouseWheel(int delta, QPoint globalPos)
 {
-    editor_.formMouseWheel(delta, globalPos, frameGeometry().topLeft());
+    // On a scaled window the mouse is taken back to where it would be at scale 1.
+    const QPoint corner = frameGeometry().topLeft();
+    editor_.formMouseWheel(delta, corner + render::toLogicalOffset(globalPos - corner, scale_), corner);
+}
+
+void Tform1::pressButtonKey(ButtonKey key)
+{
+    switch (key) {
+    case ButtonKey::Open: openBtnClick(); break;
+    case ButtonKey::Save: saveBtnClick(); break;
+    case ButtonKey::Help: helpBtnClick(); break;
+    case ButtonKey::None: break;
+    }
 }
 
 bool Tform1::eventFilter(QObject *watched, QEvent *e)
@@ -371,7 +400,7 @@ bool Tform1::eventFilter(QObject *watched, QEvent *e)
 void Tform1::helpboxPaint(QPainter &p, const QRect &dirty)
 {
     // A window moved to a screen of another pixel ratio gets its page drawn afresh at that ratio.
-    const double ratio = helpbox_->devicePixelRatioF();
+    const double ratio = pageRatio();
     if (ratio != page_.deviceRatio()) {
         page_.createPageBitmap(ratio);
         page_.repaintPage();
@@ -404,7 +433,11 @@ void Tform1::helpboxMouseDown(int x, int y)
 
 void Tform1::codeboxPaint(QPainter &p)
 {
-    render::paintCodeBox(p, codebox_->size(), editor_.state().sourceMode == render::DisplayMode::Source);
+    const bool source = editor_.state().sourceMode == render::DisplayMode::Source;
+    if (scale_ == 1.0)
+        render::paintCodeBox(p, codebox_->size(), source);
+    else
+        render::paintScaledCodeBox(p, kCodeboxRect.size(), source, scale_);
 }
 
 void Tform1::codeboxClick()

@@ -2,6 +2,7 @@
 // The editor's main window: owns every control, receives every event and routes
 // each one to the operation that handles it.
 
+#include "app/keymap.h"
 #include "app/recoverykeeper.h"
 #include "document/editor.h"
 #include "links/linktable.h"
@@ -22,6 +23,10 @@ class Thelpform;
 }
 
 namespace app {
+
+// The main window's client area at its natural size.
+constexpr int kClientWidth = 851;
+constexpr int kClientHeight = 911;
 
 class Tform1;
 class EditorAccessibility;
@@ -118,11 +123,25 @@ public:
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     // Window-level wheel handler: mouse position in screen coordinates.
     void FormMouseWheel(int delta, QPoint globalPos);
+    // Does what the button of a button key (Ctrl+O, Ctrl+S, F1) does.
+    void pressButtonKey(ButtonKey key);
+
+    // Sets the scale asked for by hand (--zoom, 1 for none) and fits the window
+    // to its screen; the program does so before it shows the window.
+    void setZoom(double zoom);
+    // Shows the window at the largest scale up to the zoom at which it fits
+    // its screen, centred on it.
+    void fitToScreen();
+    // Lays the window out at scale (logical pixels times scale) and repaints it.
+    void applyWindowScale(double scale);
+    // Returns the window's scale (1: its natural size).
+    double windowScale() const { return scale_; }
 
 protected:
     void paintEvent(QPaintEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    void moveEvent(QMoveEvent *e) override;
     void focusInEvent(QFocusEvent *e) override;
     void inputMethodEvent(QInputMethodEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
@@ -144,6 +163,9 @@ private:
     void startRecoverySession();
     void startNewFile(const QString &file);
     QLabel *makeLabel(const QString &name, QRect geometry, Qt::Alignment align);
+    void place(QWidget *w, QRect geometry);
+    QMargins frameMargins() const;
+    double pageRatio() const;
     void showMessage(const QString &text);
 
     // The page view, the scroll bar and the link table as the commands see them.
@@ -176,6 +198,17 @@ private:
     QLabel *linetext_ = nullptr;
     helpview::Thelpform *helpform_ = nullptr;
     std::unique_ptr<RecoveryKeeper> recovery_;
+    // Each control's place and font at scale 1, laid out again at every scale.
+    struct Placement {
+        QWidget *widget;
+        QRect geometry;
+        QFont font;
+    };
+    std::vector<Placement> placements_;
+    double scale_ = 1.0;
+    double zoom_ = 1.0;
+    bool fitsScreen_ = false; // whether the window keeps fitting its screen
+    QMargins fittedFrame_;    // the frame the last fit allowed for
     QString lastOpenName_;
     QString lastSaveName_;
     std::unique_ptr<EditorAccessibility> accessibility_;

@@ -52,8 +52,10 @@ const QList<OptionRow> &optionTable()
         {{"out"}, "DIR", "With --render or --export: the folder for the pages (made when missing).", CliMode::Render,
          Role::Refines},
         {{"source"}, {}, "With --render: show the raw source instead of the markup.", CliMode::Render, Role::Refines},
-        {{"scale"}, "N", "With --render: draw at a device pixel ratio N (1 to 4), as a high-density screen shows the page.",
+        {{"scale"}, "N", "With --render: draw at a device pixel ratio N (0.5 to 4), as a high-density screen shows the page.",
          CliMode::Render, Role::Refines},
+        {{"zoom"}, "F", "In the window: show it F times its size (0.5 to 4), within the screen.", CliMode::Window,
+         Role::Refines},
         {{"export"}, "FORMAT", "Write each FILE as a web page (FORMAT html) into the folder --out names.",
          CliMode::Export, Role::Selects},
         {{"recover"}, {}, "Open the newest recovery copy of unsaved text (or the copy FILE) in the window.",
@@ -86,7 +88,7 @@ const QList<ModeRow> kModes = {
 const QString kSynopsis = QStringLiteral(
     "Edit help files in a window, or check, render and publish them without one.\n"
     "\n"
-    "  helpedit [FILE]                      open FILE in the editor window\n"
+    "  helpedit [--zoom=F] [FILE]           open FILE in the editor window\n"
     "  helpedit --check [--strict] [--format=gnu|json] FILE...\n"
     "                                       check each FILE (- for standard input)\n"
     "  helpedit --render FILE --out=DIR [--source] [--scale=N]\n"
@@ -97,7 +99,9 @@ const QString kSynopsis = QStringLiteral(
     "\n"
     "Exit status: 0 success, 1 link faults (or warnings with --strict),\n"
     "2 a file that cannot be read or written, or wrong arguments.\n"
-    "Put -- before a FILE whose name starts with a dash.");
+    "Put -- before a FILE whose name starts with a dash.\n"
+    "\n"
+    "In the window: Ctrl+O opens (OPEN), Ctrl+S saves (SAVE), F1 shows the help (HELP).");
 
 QString dashed(const QString &name)
 {
@@ -160,7 +164,7 @@ std::optional<CliMode> selectedMode(const QCommandLineParser &parser, QString &e
     return picked ? picked->mode : CliMode::Window;
 }
 
-// Returns the device pixel ratio --scale asks for (1 without it), nothing when it is no number from 1 to 4.
+// Returns the device pixel ratio --scale asks for (1 without it), nothing when it is no number from 0.5 to 4.
 std::optional<double> scaleOf(const QCommandLineParser &parser)
 {
     if (!parser.isSet(QStringLiteral("scale")))
@@ -168,9 +172,28 @@ std::optional<double> scaleOf(const QCommandLineParser &parser)
     bool number = false;
     const double scale = parser.value(QStringLiteral("scale")).toDouble(&number);
     // The image grows with the square of the scale: a few times the page is enough.
-    if (!number || scale < 1.0 || scale > 4.0)
+    if (!number || scale < 0.5 || scale > 4.0)
         return std::nullopt;
     return scale;
+}
+
+// Returns the window scale --zoom asks for (1 without it), nothing when it is no number from 0.5 to 4.
+std::optional<double> zoomOf(const QCommandLineParser &parser)
+{
+    if (!parser.isSet(QStringLiteral("zoom")))
+        return 1.0;
+    bool number = false;
+    const double zoom = parser.value(QStringLiteral("zoom")).toDouble(&number);
+    if (!number || !(zoom >= 0.5 && zoom <= 4.0))
+        return std::nullopt;
+    return zoom;
+}
+
+// Returns whether an option of owner's may refine mode: the window's options
+// go with every mode that opens the window.
+bool refines(CliMode owner, CliMode mode)
+{
+    return owner == mode || (owner == CliMode::Window && mode == CliMode::Recover);
 }
 
 // Returns the format --check prints in (GNU without the option), nothing for an unknown one.
@@ -190,10 +213,11 @@ QString modeError(const QCommandLineParser &parser, const ModeRow &mode)
     const QString name = mode.option.isEmpty() ? QStringLiteral("the window") : dashed(mode.option);
     for (const OptionRow &o : optionTable()) {
         // An option a mode cannot go without belongs to it too.
-        const bool foreign = o.mode != mode.mode && o.names.last() != mode.needs;
+        const bool foreign = !refines(o.mode, mode.mode) && o.names.last() != mode.needs;
         if (o.role == Role::Refines && foreign && parser.isSet(o.names.last())) {
             const auto owner = std::find_if(kModes.begin(), kModes.end(), [&](const ModeRow &m) { return m.mode == o.mode; });
-            return QStringLiteral("%1 only goes with %2").arg(dashed(o.names.last()), dashed(owner->option));
+            const QString ownerName = owner->option.isEmpty() ? QStringLiteral("the window") : dashed(owner->option);
+            return QStringLiteral("%1 only goes with %2").arg(dashed(o.names.last()), ownerName);
         }
         if (!o.valueName.isEmpty() && parser.isSet(o.names.last()) && parser.value(o.names.last()).isEmpty())
             return QStringLiteral("option '%1' needs a value").arg(dashed(o.names.last()));
@@ -212,7 +236,9 @@ QString modeError(const QCommandLineParser &parser, const ModeRow &mode)
     if (mode.mode == CliMode::Export && parser.value(QStringLiteral("export")).compare(QLatin1String("html"), Qt::CaseInsensitive) != 0)
         return QStringLiteral("option '--export' takes html");
     if (!scaleOf(parser))
-        return QStringLiteral("option '--scale' takes a number from 1 to 4");
+        return QStringLiteral("option '--scale' takes a number from 0.5 to 4");
+    if (!zoomOf(parser))
+        return QStringLiteral("option '--zoom' takes a number from 0.5 to 4");
     if (!formatOf(parser))
         return QStringLiteral("option '--format' takes gnu or json");
     return {};
@@ -229,6 +255,7 @@ CommandLine commandOf(const QCommandLineParser &parser, CliMode mode)
     if (parser.isSet(QStringLiteral("strict")))
         c.warnings = WarningPolicy::Fail;
     c.scale = scaleOf(parser).value_or(1.0);
+    c.zoom = zoomOf(parser).value_or(1.0);
     c.format = formatOf(parser).value_or(CheckFormat::Gnu);
     return c;
 }

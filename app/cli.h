@@ -31,6 +31,7 @@ struct CommandLine {
     WarningPolicy warnings = WarningPolicy::Report;
     CheckFormat format = CheckFormat::Gnu;
     double scale = 1.0; // device pixel ratio of --render
+    double zoom = 1.0;  // the window's scale asked for by --zoom
     QString error; // for CliMode::Usage: what was wrong, in one line
 };
 

@@ -48,6 +48,19 @@ std::vector<uint8_t> keyPressChars(const QKeyEvent &e)
     return textChars(e.text());
 }
 
+ButtonKey buttonKey(int qtKey, Qt::KeyboardModifiers mods)
+{
+    // A key on the keypad carries the keypad flag; it is the same key.
+    mods &= ~Qt::KeypadModifier;
+    if (mods == Qt::ControlModifier && qtKey == Qt::Key_O)
+        return ButtonKey::Open;
+    if (mods == Qt::ControlModifier && qtKey == Qt::Key_S)
+        return ButtonKey::Save;
+    if (mods == Qt::NoModifier && qtKey == Qt::Key_F1)
+        return ButtonKey::Help;
+    return ButtonKey::None;
+}
+
 std::vector<uint8_t> textChars(const QString &text)
 {
     std::vector<uint8_t> out;

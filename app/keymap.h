@@ -17,6 +17,11 @@ doc::Modifiers modifiersOf(Qt::KeyboardModifiers mods);
 // Returns the Windows-1252 characters the event types: none with Alt held or for
 // Delete, control codes for Ctrl with a letter, nothing for characters outside the code page.
 std::vector<uint8_t> keyPressChars(const QKeyEvent &e);
+// The buttons that have a key of their own.
+enum class ButtonKey { None, Open, Save, Help };
+// Returns the button whose key (Ctrl+O, Ctrl+S, F1, with no other modifier)
+// the event's key and modifiers are; None for every other key.
+ButtonKey buttonKey(int qtKey, Qt::KeyboardModifiers mods);
 // Returns the Windows-1252 characters of text, such as an input method's commit
 // string, leaving out characters outside the code page.
 std::vector<uint8_t> textChars(const QString &text);

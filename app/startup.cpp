@@ -94,18 +94,33 @@ private:
     static inline QList<std::pair<QtMsgType, QString>> held_;
 };
 
+// Qt's own scale factor below 1 leaves every control drawn at full size and
+// clipped (its painter never scales a device down): such a factor is taken
+// over as the window's own scale instead, which draws everything at that size.
+double takeOverSmallScaleFactor(double zoom)
+{
+    bool number = false;
+    const double factor = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&number);
+    if (!number || !(factor > 0 && factor < 1))
+        return zoom;
+    qunsetenv("QT_SCALE_FACTOR");
+    return zoom * factor;
+}
+
 } // namespace
 
 int runEditor(int &argc, char **argv, const QString &file, const std::function<void(Tform1 &)> &prepare,
-              StartFile kind)
+              StartFile kind, double zoom)
 {
     FontConfigReader fonts;
+    zoom = takeOverSmallScaleFactor(zoom);
     std::optional<DisplayWatch> watch(std::in_place);
     QApplication a(argc, argv);
     watch.reset();
     installMessageBoxReport();
     QApplication::setWindowIcon(appIcon());
     Tform1 form1;
+    form1.setZoom(zoom);
     form1.keepRecoveryCopies(fileio::RecoveryStore());
     const ExitRescue rescue(form1.recoveryKeeper());
     const EndRequestWatch endRequests(form1);

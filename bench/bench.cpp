@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -186,11 +187,14 @@ double measureKeyWithReader(app::Tform1 &form)
     return micros;
 }
 
-// Runs the four in-process measures against the editor window.
-Figures measureOurs(const QString &densePath, const QString &linkedPath)
+// Runs the four in-process measures against the editor window, shown at a
+// window scale (below 1 as on a screen too small for it).
+Figures measureOurs(const QString &densePath, const QString &linkedPath, double scale = 1.0)
 {
     app::Tform1 form;
     showExposed(form);
+    if (scale != 1.0)
+        form.applyWindowScale(scale);
     PaintCounter paints;
     form.helpbox()->installEventFilter(&paints);
     Figures f;
@@ -243,32 +247,48 @@ Figures measurePeer(const QString &densePath, const QString &linkedPath,
     return f;
 }
 
-// Runs this program again on a screen of the given pixel ratio and returns its
-// full page figure in microseconds, or -1 when it could not run.
-double pageAtRatio(int ratio)
+// Where a child run of this program draws: the screen's pixel ratio and the window's scale.
+struct Setting {
+    int ratio;
+    double scale;
+};
+// The figures a child run reports, in microseconds; -1 when it could not run.
+struct ChildFigures {
+    double page = -1;
+    double keystroke = -1;
+};
+
+// Runs this program again at setting and returns its full page and keystroke figures.
+ChildFigures figuresAt(Setting setting)
 {
     QProcess proc;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(ratio));
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(setting.ratio));
     proc.setProcessEnvironment(env);
-    proc.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--page-figure")});
+    proc.start(QCoreApplication::applicationFilePath(),
+               {QStringLiteral("--page-figure"), QString::number(setting.scale)});
     if (!proc.waitForFinished(120000))
-        return -1;
-    bool ok = false;
-    const double micros = proc.readAllStandardOutput().trimmed().toDouble(&ok);
-    return ok ? micros : -1;
+        return {};
+    const QList<QByteArray> numbers = proc.readAllStandardOutput().simplified().split(' ');
+    bool pageOk = false, keyOk = false;
+    const double page = numbers.value(0).toDouble(&pageOk);
+    const double key = numbers.value(1).toDouble(&keyOk);
+    return pageOk && keyOk ? ChildFigures{page, key} : ChildFigures{};
 }
 
-// Returns the medians of the full page figure at ratios 1 and 2, each process
-// run in turn with the other so that both see the machine at the same speed.
-std::pair<double, double> pagesAtRatios1And2(int runs)
+// Returns the medians of the figures at settings a and b, each process run in
+// turn with the other so that both see the machine at the same speed.
+std::pair<ChildFigures, ChildFigures> figuresInTurn(int runs, Setting a, Setting b)
 {
-    std::vector<double> at1, at2;
+    std::vector<double> pages[2], keys[2];
     for (int i = 0; i < runs; ++i) {
-        at1.push_back(pageAtRatio(1));
-        at2.push_back(pageAtRatio(2));
+        for (int k = 0; k < 2; ++k) {
+            const ChildFigures f = figuresAt(k == 0 ? a : b);
+            pages[k].push_back(f.page);
+            keys[k].push_back(f.keystroke);
+        }
     }
-    return {median(at1), median(at2)};
+    return {{median(pages[0]), median(keys[0])}, {median(pages[1]), median(keys[1])}};
 }
 
 struct Process {
@@ -357,8 +377,18 @@ int loopOurs(const QString &what, int n, const QString &densePath, const QString
 
 int main(int argc, char **argv)
 {
-    QApplication a(argc, argv);
+    // The offscreen screen is 800 x 600 unless told otherwise: the started
+    // editor would shrink to fit it. A screen that holds the window keeps the
+    // start-up figure the window's own; the fitted scale has a row of its own.
     QTemporaryDir dir;
+    if (qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("offscreen")) {
+        const QString config = dir.filePath(QStringLiteral("screen.json"));
+        QFile f(config);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(R"({"screens": [{"name": "desk", "x": 0, "y": 0, "width": 1920, "height": 1200, "logicalDpi": 96}]})");
+        qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
+    }
+    QApplication a(argc, argv);
     const QString densePath = dir.filePath(QStringLiteral("dense.hlp"));
     const QString linkedPath = dir.filePath(QStringLiteral("linked.hlp"));
     fileio::writeFileBytes(densePath, denseFile());
@@ -371,8 +401,9 @@ int main(int argc, char **argv)
         std::printf("%.2f\n", measureExport(linkedPath, dir.filePath(QStringLiteral("site"))));
         return 0;
     }
-    if (args.size() == 2 && args[1] == QLatin1String("--page-figure")) {
-        std::printf("%.1f\n", measureOurs(densePath, linkedPath).page);
+    if (args.size() == 3 && args[1] == QLatin1String("--page-figure")) {
+        const Figures f = measureOurs(densePath, linkedPath, args[2].toDouble());
+        std::printf("%.1f %.1f\n", f.page, f.keystroke);
         return 0;
     }
 
@@ -384,7 +415,8 @@ int main(int argc, char **argv)
     const Figures peer = measurePeer(densePath, linkedPath, QPlainTextEdit::NoWrap);
     const Figures wrapped = measurePeer(densePath, linkedPath, QPlainTextEdit::WidgetWidth);
     const double exportMillis = measureExport(linkedPath, dir.filePath(QStringLiteral("site")));
-    const auto [page1, page2] = pagesAtRatios1And2(5);
+    const auto [atRatio1, atRatio2] = figuresInTurn(5, {1, 1.0}, {2, 1.0});
+    const auto [atScale1, atScale08] = figuresInTurn(5, {1, 1.0}, {1, 0.8});
     const QString binDir = QCoreApplication::applicationDirPath();
     const auto [editor, bare] = measureStartup(binDir + QStringLiteral("/bench_startup"),
                                                binDir + QStringLiteral("/bench_bare"), 15);
@@ -411,8 +443,14 @@ int main(int argc, char **argv)
     row("scroll one line (wheel)", ours.scroll, peer.scroll, "us", "<= 150 us, faster than peer",
         ours.scroll <= 150 && peer.scroll > ours.scroll);
     // Against our own page at ratio 1: four times the pixels.
-    row("full page at ratio 2; ours at 1", page2, page1, "us", "<= 4x ratio 1",
-        page1 > 0 && page2 > 0 && page2 <= 4 * page1);
+    row("full page at ratio 2; ours at 1", atRatio2.page, atRatio1.page, "us", "<= 4x ratio 1",
+        atRatio1.page > 0 && atRatio2.page > 0 && atRatio2.page <= 4 * atRatio1.page);
+    // A window fitted to a laptop's screen: two thirds of the pixels, the
+    // same characters; it is held to the full page's own target.
+    row("full page, fitted scale 0.8; at 1", atScale08.page, atScale1.page, "us", "<= 1000 us",
+        atScale08.page > 0 && atScale08.page <= 1000);
+    row("keystroke, fitted scale 0.8; at 1", atScale08.keystroke, atScale1.keystroke, "us", "<= 50 us",
+        atScale08.keystroke > 0 && atScale08.keystroke <= 50);
     row("peer wrapping: key + viewport", ours.keystroke, wrapped.keystrokeFull, "us",
         "(information)", true);
     row("peer wrapping: full page repaint", ours.page, wrapped.page, "us", "(information)", true);

@@ -5,6 +5,7 @@
 #include "helpview/helptext.h"
 #include "render/colors.h"
 #include "render/pageview.h"
+#include "render/windowscale.h"
 
 #include <QAccessible>
 #include <QKeyEvent>
@@ -18,6 +19,8 @@ namespace {
 constexpr int kClientWidth = 854;
 constexpr int kClientHeight = 822;
 constexpr int kSurfaceLeft = 8, kSurfaceTop = 8;
+constexpr QRect kSurfaceRect(kSurfaceLeft, kSurfaceTop, doc::kPageSize, doc::kPageSize);
+constexpr QRect kBarRect(816, 8, 17, 801);
 constexpr int kEscape = 27;
 constexpr uint32_t kFrameDark = 0x808000;
 constexpr uint32_t kFrameLight = 0xA0A000;
@@ -34,7 +37,7 @@ Thelpform::Thelpform(QWidget *parent)
     setModal(true);
     setFixedSize(kClientWidth, kClientHeight);
     buildControls();
-    page_.createSurface(paintBox1_->devicePixelRatioF());
+    page_.createSurface(surfaceRatio());
     drawHelpRows();
     paintBox1_->setTextAccess(&accessibility_);
 }
@@ -44,17 +47,36 @@ Thelpform::~Thelpform()
     paintBox1_->setTextAccess(nullptr);
 }
 
+void Thelpform::setWindowScale(double scale)
+{
+    if (scale == scale_)
+        return;
+    scale_ = scale;
+    setFixedSize(render::toWindow(kClientWidth, scale), render::toWindow(kClientHeight, scale));
+    paintBox1_->setGeometry(render::toWindow(kSurfaceRect, scale));
+    paintBox1_->setScale(scale);
+    scrollBar1_->setGeometry(render::toWindow(kBarRect, scale));
+    page_.createSurface(surfaceRatio());
+    drawHelpRows();
+    update();
+}
+
+double Thelpform::surfaceRatio() const
+{
+    return paintBox1_->devicePixelRatioF() * scale_;
+}
+
 void Thelpform::buildControls()
 {
     paintBox1_ = new render::PaintSurface(
         QStringLiteral("PaintBox1"), this, [this](QPainter &p, const QRect &dirty) { PaintBox1Paint(p, dirty); },
         [this](int x, int y) { PaintBox1MouseMove(x, y); },
         [this](int x, int y) { PaintBox1MouseDown(x, y); });
-    paintBox1_->setGeometry(kSurfaceLeft, kSurfaceTop, doc::kPageSize, doc::kPageSize);
+    paintBox1_->setGeometry(kSurfaceRect);
 
     scrollBar1_ = new QScrollBar(Qt::Vertical, this);
     scrollBar1_->setObjectName(QStringLiteral("ScrollBar1"));
-    scrollBar1_->setGeometry(816, 8, 17, 801);
+    scrollBar1_->setGeometry(kBarRect);
     scrollBar1_->setFocusPolicy(Qt::NoFocus);
     scrollBar1_->setRange(0, 774);
     scrollBar1_->setSingleStep(1);
@@ -123,7 +145,7 @@ void Thelpform::PaintBox1Paint(QPainter &p, const QRect &dirty)
     // The surface image already holds the strips and the rows of the current
     // position: a paint only copies it, as uncovering the window changes
     // nothing, unless the window now lies on a screen of another pixel ratio.
-    const double ratio = paintBox1_->devicePixelRatioF();
+    const double ratio = surfaceRatio();
     if (ratio != page_.deviceRatio()) {
         page_.createSurface(ratio);
         drawHelpRows();
@@ -143,7 +165,10 @@ void Thelpform::ScrollBar1Change()
 void Thelpform::FormMouseWheel(int delta, QPoint globalPos)
 {
     // The rectangle starts at the outer frame corner, not the client area's.
-    if (!doc::insideWheelRect(globalPos, frameGeometry().topLeft() + paintBox1_->pos()))
+    // On a scaled window the mouse is taken back to where it would be at scale 1.
+    const QPoint corner = frameGeometry().topLeft();
+    const QPoint mouse = corner + render::toLogicalOffset(globalPos - corner, scale_);
+    if (!doc::insideWheelRect(mouse, corner + kSurfaceRect.topLeft()))
         return;
     const int position = scrollBar1_->value();
     if (delta < 0 && position < scrollBar1_->maximum())
@@ -180,7 +205,10 @@ void Thelpform::FormKeyPress(int key)
 
 void Thelpform::FormPaint(QPainter &p)
 {
-    render::paintPageFrame(p, paintBox1_->geometry(), kFrameDark, kFrameLight);
+    if (scale_ == 1.0)
+        render::paintPageFrame(p, paintBox1_->geometry(), kFrameDark, kFrameLight);
+    else
+        render::paintScaledPageFrame(p, kSurfaceRect, scale_, kFrameDark, kFrameLight);
 }
 
 // ---- events -----------------------------------------------------------------

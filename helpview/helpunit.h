@@ -24,6 +24,10 @@ public:
     explicit Thelpform(QWidget *parent = nullptr);
     ~Thelpform() override;
 
+    // Lays the viewer out at the main window's scale (logical pixels times scale).
+    void setWindowScale(double scale);
+    // Returns the viewer's scale.
+    double windowScale() const { return scale_; }
     // Places the viewer next to mainWindow and shows it modally; returns when it is closed.
     void showHelp(QWidget *mainWindow);
     // Scans the help text into the viewer's link table and marks it built.
@@ -77,6 +81,7 @@ protected:
 
 private:
     void buildControls();
+    double surfaceRatio() const;
 
     render::PageRenderer page_;
     HelpAccessibility accessibility_{*this};
@@ -84,6 +89,7 @@ private:
     uint16_t helpTopIndex_ = 0;
     int16_t helpHoverTarget_ = 0;
     bool helpLinksBuilt_ = false;
+    double scale_ = 1.0;
     int linkBuildCount_ = 0;
 
     render::PaintSurface *paintBox1_ = nullptr;

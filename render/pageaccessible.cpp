@@ -1,6 +1,7 @@
 #include "render/pageaccessible.h"
 
 #include "render/surface.h"
+#include "render/windowscale.h"
 
 namespace render {
 
@@ -104,12 +105,14 @@ QRect PageAccessible::characterRect(int offset) const
     const QRect r = access() ? access()->characterRect(offset) : QRect();
     if (r.isEmpty())
         return {};
-    return QRect(surface_->mapToGlobal(r.topLeft()), r.size());
+    // The box on the screen: on a scaled window, the logical box times the scale.
+    const QRect shown = toWindow(r, surface_->scale());
+    return QRect(surface_->mapToGlobal(shown.topLeft()), shown.size());
 }
 
 int PageAccessible::offsetAtPoint(const QPoint &point) const
 {
-    return access() ? access()->offsetAt(surface_->mapFromGlobal(point)) : -1;
+    return access() ? access()->offsetAt(surface_->logicalPosition(surface_->mapFromGlobal(point))) : -1;
 }
 
 void PageAccessible::scrollToSubstring(int, int)

@@ -433,16 +433,18 @@ int PageRenderer::columnX(int column, int line, DisplayMode mode)
 
 void paintDevicePixels(QPainter &p, const QImage &image, double ratio, const QRect &dirty)
 {
-    // The surface is painted in logical pixels; undoing the ratio in the
-    // painter copies the device pixels one to one.
+    // The surface is painted in its toolkit pixels, which are logical pixels
+    // unless the window is scaled; undoing the screen's ratio in the painter
+    // copies the device pixels one to one.
+    const double screen = p.device() ? p.device()->devicePixelRatioF() : ratio;
     const QRect area = ratio == 1.0 ? dirty & image.rect()
                                     : toDevice(dirty, ratio).adjusted(-1, -1, 1, 1) & image.rect();
-    if (ratio == 1.0) {
+    if (ratio == 1.0 && screen == 1.0) {
         p.drawImage(area.topLeft(), image, area);
         return;
     }
     p.save();
-    p.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+    p.setWorldTransform(QTransform::fromScale(1 / screen, 1 / screen));
     p.drawImage(area.topLeft(), image, area);
     p.restore();
 }

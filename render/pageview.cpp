@@ -2,10 +2,31 @@
 
 #include "render/colors.h"
 #include "render/devicepixels.h"
+#include "render/windowscale.h"
 
 #include <QTransform>
 
 namespace render {
+
+namespace {
+const QString kCodeBoxFamily = QStringLiteral("arial");
+const QString kCodeBoxCaption = QStringLiteral("SOURCE CODE");
+constexpr int kCodeBoxCell = 25;
+constexpr QPoint kCodeBoxText(10, 5);
+
+// Fills the two rings inside outer, each thick device pixels: dark along the
+// top and left, light along the bottom and right.
+void fillRings(QPainter &p, const QRect &outer, int thick, uint32_t dark, uint32_t light)
+{
+    for (int i = 0; i <= 1; ++i) {
+        const QRect ring = outer.adjusted(i * thick, i * thick, -i * thick, -i * thick);
+        p.fillRect(QRect(ring.left(), ring.top(), ring.width(), thick), bgr(dark));
+        p.fillRect(QRect(ring.left(), ring.top(), thick, ring.height()), bgr(dark));
+        p.fillRect(QRect(ring.left(), ring.bottom() - thick + 1, ring.width(), thick), bgr(light));
+        p.fillRect(QRect(ring.right() - thick + 1, ring.top(), thick, ring.height()), bgr(light));
+    }
+}
+} // namespace
 
 PageView::PageView(const doc::TextGrid &grid, const doc::EditorState &state)
     : grid_(grid),
@@ -91,7 +112,7 @@ void PageView::paintScreen(QPainter &p, const QRect &dirty) const
         // A 2-pixel red pen from (x, top) to (x, bottom - 1) covers exactly caretRect,
         // at the device's resolution the same rectangle times the ratio.
         p.save();
-        p.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+        paintInDevicePixels(p);
         p.fillRect(toDevice(caretRect_, ratio), bgr(kRed));
         p.restore();
     }
@@ -129,13 +150,43 @@ void paintCodeBox(QPainter &p, const QSize &size, bool sourceMode)
         hvLine(p, light, i, h - 1 - i, w - 1 - i, h - 1 - i);
         hvLine(p, light, w - 1 - i, h - 1 - i, w - 1 - i, i);
     }
-    FontFace &f = fontFace(QStringLiteral("arial"), 25, false, false);
-    const QString text = QStringLiteral("SOURCE CODE");
+    FontFace &f = fontFace(kCodeBoxFamily, kCodeBoxCell, false, false);
+    const QString text = kCodeBoxCaption;
     const int tw = f.metrics.horizontalAdvance(text);
-    p.fillRect(10, 5, tw, f.cellHeight, bgr(0xC0FFFF));
+    p.fillRect(kCodeBoxText.x(), kCodeBoxText.y(), tw, f.cellHeight, bgr(0xC0FFFF));
     p.setFont(f.font);
     p.setPen(bgr(sourceMode ? 0x0000FF : 0xE0E0FF));
-    p.drawText(QPoint(10, 5 + f.ascent), text);
+    p.drawText(kCodeBoxText + QPoint(0, f.ascent), text);
+}
+
+void paintScaledPageFrame(QPainter &p, const QRect &page, double scale, uint32_t dark, uint32_t light)
+{
+    p.save();
+    const double ratio = paintInDevicePixels(p) * scale;
+    const int thick = std::max(1, int(std::lround(ratio)));
+    const QRect inner = toDevice(page, ratio);
+    fillRings(p, inner.adjusted(-2 * thick, -2 * thick, 2 * thick, 2 * thick), thick, dark, light);
+    p.restore();
+}
+
+void paintScaledCodeBox(QPainter &p, const QSize &size, bool sourceMode, double scale)
+{
+    p.save();
+    const double ratio = paintInDevicePixels(p) * scale;
+    const QRect box = toDevice(QRect(QPoint(0, 0), size), ratio);
+    p.fillRect(box, bgr(0xC0FFFF));
+    fillRings(p, box, std::max(1, int(std::lround(ratio))), sourceMode ? 0x000000 : 0xC0C0C0,
+              sourceMode ? 0xFFFFFF : 0xC0C0C0);
+    // Laid out with the page face, drawn with its face at the device's size.
+    FontFace &layout = fontFace(kCodeBoxFamily, kCodeBoxCell, false, false);
+    FontFace &drawn = fontFace(kCodeBoxFamily, kCodeBoxCell, false, false, ratio);
+    const int width = layout.metrics.horizontalAdvance(kCodeBoxCaption);
+    p.fillRect(toDevice(QRect(kCodeBoxText, QSize(width, layout.cellHeight)), ratio), bgr(0xC0FFFF));
+    p.setFont(drawn.font);
+    p.setPen(bgr(sourceMode ? 0x0000FF : 0xE0E0FF));
+    p.drawText(QPoint(toDevice(kCodeBoxText.x(), ratio), toDevice(kCodeBoxText.y() + layout.ascent, ratio)),
+               kCodeBoxCaption);
+    p.restore();
 }
 
 } // namespace render

@@ -78,5 +78,11 @@ void paintPageFrame(QPainter &p, const QRect &page);
 void paintPageFrame(QPainter &p, const QRect &page, uint32_t dark, uint32_t light);
 // Paints the source-code toggle box of the given size in the look of the mode.
 void paintCodeBox(QPainter &p, const QSize &size, bool sourceMode);
+// Paints the frame around page (logical pixels) on a window shown at scale,
+// each ring at least one device pixel wide.
+void paintScaledPageFrame(QPainter &p, const QRect &page, double scale, uint32_t dark, uint32_t light);
+// Paints the source-code toggle box of the given logical size on a window
+// shown at scale, its caption drawn at the scaled size.
+void paintScaledCodeBox(QPainter &p, const QSize &size, bool sourceMode, double scale);
 
 } // namespace render

@@ -2,6 +2,7 @@
 
 #include "base/errorreport.h"
 #include "render/pageaccessible.h"
+#include "render/windowscale.h"
 
 #include <QCoreApplication>
 #include <QMouseEvent>
@@ -20,23 +21,38 @@ PaintSurface::PaintSurface(const QString &name, QWidget *parent, PaintHandler pa
     installPageAccessibleFactory();
 }
 
+void PaintSurface::updateLogical(const QRect &r)
+{
+    // One toolkit pixel more on each side: a logical pixel's device pixels may
+    // reach into the neighbouring toolkit pixel.
+    update(scale_ == 1.0 ? r : toWindow(r, scale_).adjusted(-1, -1, 1, 1));
+}
+
+QPoint PaintSurface::logicalPosition(const QPointF &pos) const
+{
+    if (scale_ == 1.0)
+        return pos.toPoint();
+    const double ratio = devicePixelRatioF();
+    return QPoint(toLogical(pos.x(), ratio, scale_), toLogical(pos.y(), ratio, scale_));
+}
+
 void PaintSurface::paintEvent(QPaintEvent *e)
 {
     base::guarded([&] {
         QPainter p(this);
-        paint_(p, e->rect());
+        paint_(p, logicalCover(e->rect(), scale_));
     });
 }
 
 void PaintSurface::mouseMoveEvent(QMouseEvent *e)
 {
-    const QPoint pos = e->position().toPoint();
+    const QPoint pos = logicalPosition(e->position());
     base::guarded([&] { move_(pos.x(), pos.y()); });
 }
 
 void PaintSurface::mousePressEvent(QMouseEvent *e)
 {
-    const QPoint pos = e->position().toPoint();
+    const QPoint pos = logicalPosition(e->position());
     base::guarded([&] { press_(pos.x(), pos.y()); });
 }
 

@@ -21,6 +21,14 @@ public:
     PaintSurface(const QString &name, QWidget *parent, PaintHandler paint, MouseHandler move,
                  MouseHandler press);
 
+    // Sets the window scale: the handlers keep seeing logical pixels.
+    void setScale(double scale) { scale_ = scale; }
+    // Returns the window scale.
+    double scale() const { return scale_; }
+    // Asks for a repaint of the logical rectangle r.
+    void updateLogical(const QRect &r);
+    // Returns the logical pixel under toolkit position pos on the surface.
+    QPoint logicalPosition(const QPointF &pos) const;
     // Lets assistive technology read the page through access (not owned; null: no text).
     void setTextAccess(PageTextAccess *access) { access_ = access; }
     // Returns what assistive technology reads the page through, or null.
@@ -35,6 +43,7 @@ private:
     PaintHandler paint_;
     MouseHandler move_;
     MouseHandler press_;
+    double scale_ = 1.0;
     PageTextAccess *access_ = nullptr;
 };
 

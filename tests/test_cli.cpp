@@ -228,6 +228,22 @@ private slots:
         QTest::newRow("strict alone") << QStringList{"--strict", "F"} << "helpedit: --strict only goes with --check";
         QTest::newRow("window with two files") << QStringList{"F", "G"} << "helpedit: the window opens one FILE";
         QTest::newRow("switch with a value") << QStringList{"--check=F"} << "helpedit: unexpected value after '--check'";
+        for (const char *zoom : {"0.49", "4.01", "x", "nan", "inf", "-1", "1,5"})
+            QTest::newRow(zoom) << QStringList{QStringLiteral("--zoom=") + zoom} << "helpedit: option '--zoom' takes a number from 0.5 to 4";
+        QTest::newRow("zoom without the window") << QStringList{"--check", "F", "--zoom=2"} << "helpedit: --zoom only goes with the window";
+    }
+
+    void zoomGoesWithEveryWindow()
+    {
+        app::CommandLine c = app::parseCommandLine({"helpedit", "--zoom=1.5", "F"});
+        QCOMPARE(c.mode, app::CliMode::Window);
+        QCOMPARE(c.zoom, 1.5);
+        QCOMPARE(c.files, QStringList{"F"});
+        c = app::parseCommandLine({"helpedit", "--recover", "--zoom", "0.5"});
+        QCOMPARE(c.mode, app::CliMode::Recover);
+        QCOMPARE(c.zoom, 0.5);
+        QCOMPARE(app::parseCommandLine({"helpedit", "--zoom=4"}).zoom, 4.0);
+        QCOMPARE(app::parseCommandLine({"helpedit"}).zoom, 1.0);
     }
     void usageErrorsSayWhatInOneLine()
     {

@@ -1,7 +1,8 @@
 // The fast drawing path (cached glyphs drawn in runs, cached faces) against the
 // plain path (one text call and one face look-up per character): every pixel of
 // every line and every column position must be the same, at device pixel ratios
-// 1, 1.5 and 2, and so must a page moved line by line and drawn afresh.
+// 1, 1.5 and 2, and 0.8 and 0.5 (a window shown smaller to fit its screen), and
+// so must a page moved line by line and drawn afresh.
 
 #include "fileio/helpfile.h"
 #include "helpview/helptext.h"
@@ -20,7 +21,7 @@ using namespace render;
 namespace {
 
 constexpr int kRowTop = 5;
-const double kRatios[] = {1.0, 1.5, 2.0};
+const double kRatios[] = {1.0, 1.5, 2.0, 0.8, 0.5};
 
 // Returns a cleared page image of 800 x 800 logical pixels at ratio.
 QImage blankPage(double ratio)

@@ -1,0 +1,79 @@
+// The main window's scale: the window fitted to its screen, or zoomed by hand,
+// lays its controls out at their logical places times the scale and draws its
+// page at the screen's ratio times the scale.
+
+#include "app/Unit1.h"
+
+#include "helpview/helpunit.h"
+#include "render/windowscale.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+namespace app {
+
+void Tform1::setZoom(double zoom)
+{
+    zoom_ = zoom;
+    fitsScreen_ = true;
+    fitToScreen();
+}
+
+QMargins Tform1::frameMargins() const
+{
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                    frame.bottom() - client.bottom());
+}
+
+void Tform1::fitToScreen()
+{
+    const QScreen *shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!shown)
+        return;
+    render::FitRequest request;
+    request.natural = QSize(kClientWidth, kClientHeight);
+    request.available = shown->availableGeometry();
+    request.frame = fittedFrame_ = frameMargins();
+    request.screenRatio = shown->devicePixelRatio();
+    request.zoom = zoom_;
+    const double scale = render::fittedScale(request);
+    if (scale != scale_)
+        applyWindowScale(scale);
+    const QSize framed = size().grownBy(fittedFrame_);
+    move(request.available.center() - QPoint(framed.width() / 2, framed.height() / 2));
+}
+
+void Tform1::applyWindowScale(double scale)
+{
+    scale_ = scale;
+    setFixedSize(render::toWindow(kClientWidth, scale), render::toWindow(kClientHeight, scale));
+    for (const Placement &p : placements_) {
+        p.widget->setGeometry(render::toWindow(p.geometry, scale));
+        p.widget->setFont(render::scaledFont(p.font, scale));
+    }
+    helpbox_->setScale(scale);
+    if (helpform_)
+        helpform_->setWindowScale(scale);
+    page_.createPageBitmap(pageRatio());
+    repaintPage();
+    update();
+}
+
+double Tform1::pageRatio() const
+{
+    return helpbox_->devicePixelRatioF() * scale_;
+}
+
+void Tform1::moveEvent(QMoveEvent *e)
+{
+    // The window manager's frame is known only once the window is shown; a
+    // frame the last fit did not allow for may push the window off the screen.
+    if (fitsScreen_ && frameMargins() != fittedFrame_)
+        QTimer::singleShot(0, this, [this] { fitToScreen(); });
+    QWidget::moveEvent(e);
+}
+
+} // namespace app
