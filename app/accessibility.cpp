@@ -1,6 +1,6 @@
 #include "app/accessibility.h"
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "app/keymap.h"
 
 #include <QAccessibleWidget>
@@ -32,11 +32,11 @@ public:
     void doAction(const QString &action) override
     {
         if ((action == toggleAction() || action == pressAction()) && form())
-            form()->handle([this] { form()->codeboxClick(); });
+            form()->handle([this] { form()->sourceBoxClicked(); });
     }
 
 private:
-    Tform1 *form() const { return qobject_cast<Tform1 *>(widget()->window()); }
+    MainWindow *form() const { return qobject_cast<MainWindow *>(widget()->window()); }
 };
 
 QAccessibleInterface *codeBoxFactory(const QString &key, QObject *object)
@@ -57,7 +57,7 @@ void installCodeBoxAccessibleFactory()
     (void)installed;
 }
 
-EditorAccessibility::EditorAccessibility(Tform1 &form)
+EditorAccessibility::EditorAccessibility(MainWindow &form)
     : form_(form), text_(1, doc::kLines, [&form](int line) { return form.editor().grid().getLine(line); })
 {
 }
@@ -177,7 +177,7 @@ void EditorAccessibility::insertText(int offset, const QString &text)
         const std::vector<uint8_t> typed = c == QLatin1Char('\n') ? std::vector<uint8_t>{13} : textChars(c);
         form_.handle([&] {
             for (uint8_t ch : typed)
-                form_.editor().formKeyPress(ch);
+                form_.editor().handleKeyPress(ch);
         });
     }
 }
@@ -190,7 +190,7 @@ void EditorAccessibility::deleteText(int start, int end)
         if (pageText().text()[offset] == QLatin1Char('\n'))
             continue;
         setCaretOffset(offset);
-        form_.handle([this] { form_.editor().formKeyDown(doc::vk::Delete, 0); });
+        form_.handle([this] { form_.editor().handleKeyDown(doc::vk::Delete, 0); });
     }
 }
 

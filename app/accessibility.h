@@ -13,7 +13,7 @@ class QWidget;
 
 namespace app {
 
-class Tform1;
+class MainWindow;
 
 // What changed for a screen reader since it last heard: the page's text, the
 // caret's offset, the SOURCE CODE box.
@@ -28,7 +28,7 @@ struct PageNews {
 
 class EditorAccessibility : public render::PageTextAccess {
 public:
-    explicit EditorAccessibility(Tform1 &form);
+    explicit EditorAccessibility(MainWindow &form);
 
     // Tells a listening screen reader what changed since the last call: the
     // page's text, its caret and the SOURCE CODE box. Call while one listens.
@@ -55,7 +55,7 @@ public:
 private:
     bool lineShown(int line) const;
 
-    Tform1 &form_;
+    MainWindow &form_;
     render::PageText text_;
     int announcedCaret_ = -1;
     bool announcedSource_ = false;

@@ -1,6 +1,6 @@
 #include "app/ending.h"
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "app/recoverykeeper.h"
 #include "base/cp1252.h"
 
@@ -51,7 +51,7 @@ QString exitNotice(const ExitKeep &result)
         .arg(result.lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"), first, result.failure);
 }
 
-EndRequestWatch::EndRequestWatch(Tform1 &window)
+EndRequestWatch::EndRequestWatch(MainWindow &window)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds_) != 0)
         return;
@@ -87,7 +87,7 @@ void EndRequestWatch::onSignal(int)
         [[maybe_unused]] const auto written = ::write(fd, &byte, 1);
 }
 
-void EndRequestWatch::endNow(Tform1 &window)
+void EndRequestWatch::endNow(MainWindow &window)
 {
     if (std::exchange(requested_, true))
         return;

@@ -13,7 +13,7 @@ class QSocketNotifier;
 namespace app {
 
 class RecoveryKeeper;
-class Tform1;
+class MainWindow;
 struct ExitKeep;
 
 // Returns the one line standard error gets about unsaved text at an exit that
@@ -28,7 +28,7 @@ QString exitNotice(const ExitKeep &result);
 // does the rest. Once an end is under way, further signals change nothing.
 class EndRequestWatch {
 public:
-    explicit EndRequestWatch(Tform1 &window);
+    explicit EndRequestWatch(MainWindow &window);
     ~EndRequestWatch();
     EndRequestWatch(const EndRequestWatch &) = delete;
     EndRequestWatch &operator=(const EndRequestWatch &) = delete;
@@ -39,7 +39,7 @@ public:
 
 private:
     static void onSignal(int);
-    void endNow(Tform1 &window);
+    void endNow(MainWindow &window);
 
     int fds_[2] = {-1, -1};
     std::unique_ptr<QSocketNotifier> notifier_;

@@ -2,9 +2,9 @@
 // lays its controls out at their logical places times the scale and draws its
 // page at the screen's ratio times the scale.
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 
-#include "helpview/helpunit.h"
+#include "helpview/helpviewer.h"
 #include "render/windowscale.h"
 
 #include <QGuiApplication>
@@ -13,14 +13,14 @@
 
 namespace app {
 
-void Tform1::setZoom(double zoom)
+void MainWindow::setZoom(double zoom)
 {
     zoom_ = zoom;
     fitsScreen_ = true;
     fitToScreen();
 }
 
-QMargins Tform1::frameMargins() const
+QMargins MainWindow::frameMargins() const
 {
     const QRect frame = frameGeometry();
     const QRect client = geometry();
@@ -28,7 +28,7 @@ QMargins Tform1::frameMargins() const
                     frame.bottom() - client.bottom());
 }
 
-void Tform1::fitToScreen()
+void MainWindow::fitToScreen()
 {
     const QScreen *shown = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!shown)
@@ -46,7 +46,7 @@ void Tform1::fitToScreen()
     move(request.available.center() - QPoint(framed.width() / 2, framed.height() / 2));
 }
 
-void Tform1::applyWindowScale(double scale)
+void MainWindow::applyWindowScale(double scale)
 {
     scale_ = scale;
     setFixedSize(render::toWindow(kClientWidth, scale), render::toWindow(kClientHeight, scale));
@@ -62,12 +62,12 @@ void Tform1::applyWindowScale(double scale)
     update();
 }
 
-double Tform1::pageRatio() const
+double MainWindow::pageRatio() const
 {
     return helpbox_->devicePixelRatioF() * scale_;
 }
 
-void Tform1::moveEvent(QMoveEvent *e)
+void MainWindow::moveEvent(QMoveEvent *e)
 {
     // The window manager's frame is known only once the window is shown; a
     // frame the last fit did not allow for may push the window off the screen.

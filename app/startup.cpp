@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "app/appicon.h"
 #include "app/ending.h"
 #include "fileio/recovery.h"
@@ -109,7 +109,7 @@ double takeOverSmallScaleFactor(double zoom)
 
 } // namespace
 
-int runEditor(int &argc, char **argv, const QString &file, const std::function<void(Tform1 &)> &prepare,
+int runEditor(int &argc, char **argv, const QString &file, const std::function<void(MainWindow &)> &prepare,
               StartFile kind, double zoom)
 {
     FontConfigReader fonts;
@@ -119,7 +119,7 @@ int runEditor(int &argc, char **argv, const QString &file, const std::function<v
     watch.reset();
     installMessageBoxReport();
     QApplication::setWindowIcon(appIcon());
-    Tform1 form1;
+    MainWindow form1;
     form1.setZoom(zoom);
     form1.keepRecoveryCopies(fileio::RecoveryStore());
     const ExitRescue rescue(form1.recoveryKeeper());

@@ -7,7 +7,7 @@
 
 namespace app {
 
-class Tform1;
+class MainWindow;
 
 // How the window takes the file it starts with.
 enum class StartFile { Document, RecoveryCopy };
@@ -18,7 +18,7 @@ enum class StartFile { Document, RecoveryCopy };
 // size, or smaller to fit its screen. Returns the event loop's exit code, or 1
 // after one line on standard error when no display can be opened.
 int runEditor(int &argc, char **argv, const QString &file = {},
-              const std::function<void(Tform1 &)> &prepare = {}, StartFile kind = StartFile::Document,
+              const std::function<void(MainWindow &)> &prepare = {}, StartFile kind = StartFile::Document,
               double zoom = 1.0);
 
 } // namespace app

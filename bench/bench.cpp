@@ -5,7 +5,7 @@
 
 #include "workload.h"
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "app/accessibility.h"
 #include "base/cp1252.h"
 #include "fileio/helpfile.h"
@@ -156,7 +156,7 @@ void measureKeys(QWidget *target, QWidget *full, Figures &f)
 }
 
 // Turns the wheel by one notch over the middle of the editor's page.
-void turnWheel(app::Tform1 &form, bool down)
+void turnWheel(app::MainWindow &form, bool down)
 {
     const QPoint middle = form.helpbox()->mapToGlobal(QPoint(400, 400));
     QWheelEvent e(QPointF(400, 400), QPointF(middle), {}, {0, down ? -120 : 120}, Qt::NoButton,
@@ -167,7 +167,7 @@ void turnWheel(app::Tform1 &form, bool down)
 // Times a keystroke as a listening screen reader has it: typed, painted, and
 // the text's edit and the caret's offset worked out for the reader (what Qt's
 // bridge then sends over the bus is not in it; offscreen it sends nothing).
-double measureKeyWithReader(app::Tform1 &form)
+double measureKeyWithReader(app::MainWindow &form)
 {
     app::EditorAccessibility &reader = form.accessibility();
     reader.takeNews(); // the first reads the whole document
@@ -191,7 +191,7 @@ double measureKeyWithReader(app::Tform1 &form)
 // window scale (below 1 as on a screen too small for it).
 Figures measureOurs(const QString &densePath, const QString &linkedPath, double scale = 1.0)
 {
-    app::Tform1 form;
+    app::MainWindow form;
     showExposed(form);
     if (scale != 1.0)
         form.applyWindowScale(scale);
@@ -344,7 +344,7 @@ double measureExport(const QString &path, const QString &outDir)
 // for a profiler to watch.
 int loopOurs(const QString &what, int n, const QString &densePath, const QString &linkedPath)
 {
-    app::Tform1 form;
+    app::MainWindow form;
     showExposed(form);
     form.openFile(densePath);
     doc::EditorState &s = form.editor().state();

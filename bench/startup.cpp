@@ -3,7 +3,7 @@
 
 #include "procstat.h"
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "app/startup.h"
 
 #include <QCoreApplication>
@@ -33,7 +33,7 @@ private:
 int main(int argc, char **argv)
 {
     FirstPaint watch;
-    app::runEditor(argc, argv, {}, [&](app::Tform1 &form) { form.helpbox()->installEventFilter(&watch); });
+    app::runEditor(argc, argv, {}, [&](app::MainWindow &form) { form.helpbox()->installEventFilter(&watch); });
     bench::printPeakMemory();
     return 0;
 }

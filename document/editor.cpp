@@ -37,7 +37,7 @@ void Editor::resetEditor()
     view_.clearLinkTable();
 }
 
-void Editor::pageBarChange(int position)
+void Editor::barMoved(int position)
 {
     s_.topLine = base::toInt16(position + 1);
     clampCursor();
@@ -93,7 +93,7 @@ void Editor::scrollDownOne()
     view_.repaintPage();
 }
 
-void Editor::formMouseWheel(int delta, QPoint mouse, QPoint frameTopLeft)
+void Editor::wheelTurned(int delta, QPoint mouse, QPoint frameTopLeft)
 {
     if (!insideWheelRect(mouse, frameTopLeft + QPoint(kHelpboxLeft, kHelpboxTop)))
         return;
@@ -103,7 +103,7 @@ void Editor::formMouseWheel(int delta, QPoint mouse, QPoint frameTopLeft)
         scrollUpOne();
 }
 
-void Editor::speedButton1Click()
+void Editor::goToTop()
 {
     s_.topLine = 1;
     s_.cursorLine = 1;
@@ -174,7 +174,7 @@ void Editor::moveCaretTo(int line, int column)
     view_.drawCaret();
 }
 
-void Editor::formKeyDown(int key, Modifiers mods)
+void Editor::handleKeyDown(int key, Modifiers mods)
 {
     if (key == vk::Alt) {
         s_.altCycleIndex = 0;
@@ -209,7 +209,7 @@ void Editor::formKeyDown(int key, Modifiers mods)
     }
 }
 
-void Editor::formKeyPress(uint8_t ch)
+void Editor::handleKeyPress(uint8_t ch)
 {
     if (ch == 8)
         backspace();

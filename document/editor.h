@@ -60,9 +60,9 @@ public:
     virtual void forgetCaret() = 0;
     // Returns the x at which column starts on line, in the current display mode.
     virtual int columnX(int column, int line) = 0;
-    // Sets the scroll bar's maximum; may run pageBarChange at once.
+    // Sets the scroll bar's maximum; may run barMoved at once.
     virtual void setBarMaximum(int maximum) = 0;
-    // Sets the scroll bar's position (clamped); runs pageBarChange at once when it changes.
+    // Sets the scroll bar's position (clamped); runs barMoved at once when it changes.
     virtual void setBarPosition(int position) = 0;
     // Returns the scroll bar's maximum.
     virtual int barMaximum() const = 0;
@@ -84,7 +84,7 @@ public:
     void resetEditor();
 
     // The scroll bar's change handler: the page follows the bar's position.
-    void pageBarChange(int position);
+    void barMoved(int position);
     // Brings the caret onto the page and limits its column; repaints nothing.
     void clampCursor();
     // Moves the page up one line (wheel).
@@ -92,9 +92,9 @@ public:
     // Moves the page down one line (wheel); refused while the caret is on line 969 or below.
     void scrollDownOne();
     // Wheel event at a screen position, given the window's outer top-left corner.
-    void formMouseWheel(int delta, QPoint mouse, QPoint frameTopLeft);
+    void wheelTurned(int delta, QPoint mouse, QPoint frameTopLeft);
     // P1: back to the top of the document.
-    void speedButton1Click();
+    void goToTop();
     // Returns the document line under a page y (no lower limit).
     int lineAtY(int y) const;
     // Places the caret before the character under the page position (x, y).
@@ -112,9 +112,9 @@ public:
     int replaceDocument(const QList<QByteArray> &lines);
 
     // Key-down handler: virtual key code and held modifiers.
-    void formKeyDown(int key, Modifiers mods);
+    void handleKeyDown(int key, Modifiers mods);
     // Key-press handler: one Windows-1252 character code.
-    void formKeyPress(uint8_t ch);
+    void handleKeyPress(uint8_t ch);
 
 private:
     void keyEnd();

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
-using links::TLinklist;
+using links::Link;
 
 namespace {
 
@@ -29,7 +29,7 @@ QList<QByteArray> documentOf(const uint8_t *data, size_t size)
     return lines;
 }
 
-bool isEmptyEntry(const TLinklist &e)
+bool isEmptyEntry(const Link &e)
 {
     return e.name.isEmpty() && e.pointerX == 0 && e.markerX == 0 && e.pointerLine == 0 && e.markerLine == 0;
 }
@@ -39,7 +39,7 @@ void requireUsedEntry(const links::LinkTable &table, int i, int lineCount, rende
     // Rendered, the glyph stands past the start x 5 of the line; in source
     // mode the positions are those of the raw text and only keep their order.
     const bool rendered = mode == render::DisplayMode::Rendered;
-    const TLinklist &e = table.entry(i);
+    const Link &e = table.entry(i);
     fuzz::require(e.pointerLine >= 1 && e.pointerLine <= lineCount, "pointer line outside the document");
     fuzz::require(!e.name.isEmpty() && e.name.size() <= kLineCells - 3, "name empty or longer than a line allows");
     fuzz::require(!e.name.contains(';') && !e.name.contains('\\'), "name holds its terminator");

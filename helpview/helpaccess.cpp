@@ -2,13 +2,13 @@
 
 #include "document/pagegeometry.h"
 #include "helpview/helptext.h"
-#include "helpview/helpunit.h"
+#include "helpview/helpviewer.h"
 
 #include <QScrollBar>
 
 namespace helpview {
 
-HelpAccessibility::HelpAccessibility(Thelpform &form)
+HelpAccessibility::HelpAccessibility(HelpViewer &form)
     : form_(form), text_(0, int(helpText().size()) - 1, [](int index) { return helpText().at(index); })
 {
 }

@@ -7,11 +7,11 @@
 
 namespace helpview {
 
-class Thelpform;
+class HelpViewer;
 
 class HelpAccessibility : public render::PageTextAccess {
 public:
-    explicit HelpAccessibility(Thelpform &form);
+    explicit HelpAccessibility(HelpViewer &form);
 
     // Tells a listening screen reader where the page now starts. Call while one listens.
     void announceCaret();
@@ -28,7 +28,7 @@ public:
     void deleteText(int, int) override {}
 
 private:
-    Thelpform &form_;
+    HelpViewer &form_;
     render::PageText text_;
 };
 

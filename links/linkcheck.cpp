@@ -51,7 +51,7 @@ void addEntryFaults(const LinkTable &table, const QList<const ScanEvent *> &poin
         linesOf[p->name].append(p->line);
     QHash<QByteArray, int> seen;
     for (int i = 1; i <= table.linkCount(); ++i) {
-        const TLinklist &e = table.entry(i);
+        const Link &e = table.entry(i);
         const ScanEvent &p = *pointers[i - 1];
         const QList<int> &lines = linesOf[e.name];
         const bool first = seen[e.name]++ == 0;

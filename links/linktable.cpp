@@ -7,7 +7,7 @@ namespace links {
 
 void LinkTable::clearLinkTable()
 {
-    entries_.fill(TLinklist{});
+    entries_.fill(Link{});
     linkCount_ = 0;
 }
 
@@ -22,7 +22,7 @@ std::pair<bool, int> LinkTable::findLink(const QByteArray &name) const
     return {false, 0};
 }
 
-const TLinklist &LinkTable::entry(int i) const
+const Link &LinkTable::entry(int i) const
 {
     base::checkRange(i, 1, kMaxLinks);
     return entries_[i - 1];
@@ -48,7 +48,7 @@ ScanOutcome LinkTable::takeName(bool pointer, const QByteArray &name, int column
     // columnX at the ";" is the right edge of the glyph, since the name's own
     // characters take no room on the page.
     if (pointer) {
-        TLinklist &e = entries_[count];
+        Link &e = entries_[count];
         ++count;
         e.name = name;
         e.pointerLine = base::toInt16(line);
@@ -60,7 +60,7 @@ ScanOutcome LinkTable::takeName(bool pointer, const QByteArray &name, int column
     const auto [found, index] = findLink(name);
     if (!found)
         return ScanOutcome::NoPointer;
-    TLinklist &e = entries_[index - 1];
+    Link &e = entries_[index - 1];
     e.markerLine = base::toInt16(line);
     e.markerX = base::toInt16(src.columnX(column, line) - src.markerWidth);
     return ScanOutcome::Taken;
@@ -100,7 +100,7 @@ QString LinkTable::check(int count)
                             : QStringLiteral("no links found");
     linkCount_ = count;
     for (int i = 0; i < linkCount_; ++i) {
-        const TLinklist &e = entries_[i];
+        const Link &e = entries_[i];
         if (e.pointerLine == e.markerLine) {
             msg = QStringLiteral("line %1 points to itself").arg(e.pointerLine);
             break;
@@ -134,7 +134,7 @@ int LinkTable::hoverValue(int line, int x, int pointerWidth, int markerWidth) co
     // test takes every x the equally wide marker test would, and yields 0.
     int value = 0;
     for (int i = 0; i < kMaxLinks && value == 0; ++i) {
-        const TLinklist &e = entries_[i];
+        const Link &e = entries_[i];
         if (line == e.pointerLine && e.pointerX < x && x < e.pointerX + pointerWidth)
             value = e.markerLine;
         else if (line == e.markerLine && e.markerX < x && x < e.markerX + markerWidth)

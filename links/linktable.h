@@ -17,7 +17,7 @@ constexpr int kMaxLinks = 50;
 
 // One link: its name, the left edges of its two glyphs and their lines
 // (0 while no marker has been matched).
-struct TLinklist {
+struct Link {
     QByteArray name;
     int pointerX = 0;
     int markerX = 0;
@@ -73,7 +73,7 @@ public:
     int hoverValue(int line, int x, int pointerWidth, int markerWidth) const;
 
     // Returns entry i, 1..50.
-    const TLinklist &entry(int i) const;
+    const Link &entry(int i) const;
     // Returns the number of links of the last check.
     int linkCount() const { return linkCount_; }
 
@@ -83,7 +83,7 @@ private:
     ScanOutcome takeName(bool pointer, const QByteArray &name, int column, int line,
                          const ScanSource &src, int &count);
 
-    std::array<TLinklist, kMaxLinks> entries_{};
+    std::array<Link, kMaxLinks> entries_{};
     int linkCount_ = 0;
 };
 

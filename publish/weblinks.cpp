@@ -103,7 +103,7 @@ WebLinks webLinks(const doc::TextGrid &grid, int lastLine)
     }
     WebLinks result;
     for (int i = 1; i <= table.linkCount(); ++i) {
-        const links::TLinklist &e = table.entry(i);
+        const links::Link &e = table.entry(i);
         if (e.markerLine == 0)
             continue;
         result.matchedMarkers.insert(markerOf.value(i), {e.name, 1});

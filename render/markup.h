@@ -11,7 +11,7 @@ namespace render {
 enum class DisplayMode { Rendered, Source };
 
 // The reader's state.
-enum class MachineState : uint8_t { Plain = 0, Escape = 1, Name = 2, Raw = 3 };
+enum class ReaderState : uint8_t { Plain = 0, Escape = 1, Name = 2, Raw = 3 };
 
 // How a link name ends. The page ends it at a blank as at ";", and a backslash
 // ends it and starts an escape; the link scanner keeps blanks in the name, and
@@ -36,7 +36,7 @@ class MarkupReader {
 public:
     // Starts a line: Raw in source mode, else Plain.
     MarkupReader(DisplayMode mode, NameRule rule)
-        : state_(mode == DisplayMode::Source ? MachineState::Raw : MachineState::Plain), rule_(rule)
+        : state_(mode == DisplayMode::Source ? ReaderState::Raw : ReaderState::Plain), rule_(rule)
     {
     }
 
@@ -44,42 +44,42 @@ public:
     Token next(uint8_t byte)
     {
         switch (state_) {
-        case MachineState::Plain:
+        case ReaderState::Plain:
             if (byte != '\\')
                 return {TokenKind::Text, byte};
-            state_ = MachineState::Escape;
+            state_ = ReaderState::Escape;
             return {TokenKind::Silent, byte};
-        case MachineState::Escape: {
+        case ReaderState::Escape: {
             const uint8_t code = (byte >= 'a' && byte <= 'z') ? uint8_t(byte - 32) : byte;
-            state_ = (code == '@' || code == '#') ? MachineState::Name : MachineState::Plain;
+            state_ = (code == '@' || code == '#') ? ReaderState::Name : ReaderState::Plain;
             return {TokenKind::Code, code};
         }
-        case MachineState::Name:
+        case ReaderState::Name:
             return nameByte(byte);
-        case MachineState::Raw:
+        case ReaderState::Raw:
             return {TokenKind::Text, byte};
         }
         return {TokenKind::Silent, byte};
     }
 
     // Returns the state the next byte is read in.
-    MachineState state() const { return state_; }
+    ReaderState state() const { return state_; }
 
 private:
     Token nameByte(uint8_t byte)
     {
         if (byte == ';' || (byte == ' ' && rule_ == NameRule::Page)) {
-            state_ = MachineState::Plain;
+            state_ = ReaderState::Plain;
             return {TokenKind::NameEnd, byte};
         }
         if (byte == '\\') {
-            state_ = rule_ == NameRule::Page ? MachineState::Escape : MachineState::Plain;
+            state_ = rule_ == NameRule::Page ? ReaderState::Escape : ReaderState::Plain;
             return {TokenKind::Silent, byte};
         }
         return {TokenKind::NameByte, byte};
     }
 
-    MachineState state_;
+    ReaderState state_;
     NameRule rule_;
 };
 

@@ -311,9 +311,9 @@ int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPai
         if (t.kind == TokenKind::Code)
             known = applyCode(t.byte, x, p, rowTop, purpose);
         else if (t.kind == TokenKind::Text && trace_)
-            traceCharStep(t.byte, x, reader.state() == MachineState::Plain);
+            traceCharStep(t.byte, x, reader.state() == ReaderState::Plain);
         else if (t.kind == TokenKind::Text && purpose == Purpose::Draw)
-            drawCharStep(p, t.byte, x, rowTop, reader.state() == MachineState::Plain);
+            drawCharStep(p, t.byte, x, rowTop, reader.state() == ReaderState::Plain);
         else if (t.kind == TokenKind::Text)
             x = base::toUInt16(x + advanceWidth(t.byte));
         if (trace_) {

@@ -2,7 +2,7 @@
 // A shown editor window for tests, with the error report recorded instead of
 // shown in a message box.
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "base/errorreport.h"
 
 #include <QTest>
@@ -15,7 +15,7 @@ public:
     {
         reports.clear();
         base::setErrorSink([this](const QString &t) { reports << t; });
-        form_ = std::make_unique<app::Tform1>();
+        form_ = std::make_unique<app::MainWindow>();
         form_->show();
         return QTest::qWaitForWindowExposed(form_.get());
     }
@@ -26,11 +26,11 @@ public:
         return reports;
     }
     // Returns the window.
-    app::Tform1 &form() { return *form_; }
-    const app::Tform1 &form() const { return *form_; }
+    app::MainWindow &form() { return *form_; }
+    const app::MainWindow &form() const { return *form_; }
 
     QStringList reports;
 
 private:
-    std::unique_ptr<app::Tform1> form_;
+    std::unique_ptr<app::MainWindow> form_;
 };

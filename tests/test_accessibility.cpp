@@ -12,7 +12,7 @@
 #include "app/accessibility.h"
 #include "editorwindow.h"
 #include "helpview/helptext.h"
-#include "helpview/helpunit.h"
+#include "helpview/helpviewer.h"
 #include "render/colors.h"
 #include "render/pagetext.h"
 
@@ -70,7 +70,7 @@ class TestAccessibility : public QObject {
     EditorWindow win_;
     QTemporaryDir dir_;
 
-    app::Tform1 &form() { return win_.form(); }
+    app::MainWindow &form() { return win_.form(); }
     void key(int qtKey, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString &text = {})
     {
         QKeyEvent e(QEvent::KeyPress, qtKey, mods, text);
@@ -225,10 +225,10 @@ private slots:
         QCOMPARE(t->characterCount(), int(shown.size()) + doc::kLines - 4);
         QCOMPARE(t->text(0, int(shown.size())), shown);
         QCOMPARE(t->text(int(shown.size()), -1), QString(doc::kLines - 4, QLatin1Char('\n')));
-        form().handle([&] { form().codeboxClick(); });
+        form().handle([&] { form().sourceBoxClicked(); });
         QCOMPARE(t->text(0, 14), QStringLiteral("\\hTitle\nsee \\@"));
         // Typing shows at once, through any number of questions.
-        form().handle([&] { form().codeboxClick(); });
+        form().handle([&] { form().sourceBoxClicked(); });
         type("A\\fB");
         QCOMPARE(t->text(0, 8), QStringLiteral("ABTitle\n"));
         QCOMPARE(t->cursorPosition(), 2);
@@ -246,7 +246,7 @@ private slots:
         key(Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
         type("xy");
         QCOMPARE(t->cursorPosition(), 4 + 2);
-        form().handle([&] { form().codeboxClick(); });
+        form().handle([&] { form().sourceBoxClicked(); });
         QCOMPARE(t->cursorPosition(), 6 + 2);
     }
 
@@ -363,12 +363,12 @@ private slots:
         QCOMPARE(edits(a.takeNews()), (Changes{{0, "c", {}}}));
         type("q\\iw");
         a.takeNews();
-        form().handle([&] { form().codeboxClick(); });
+        form().handle([&] { form().sourceBoxClicked(); });
         n = a.takeNews();
         QVERIFY(n.sourceToggled);
         QCOMPARE(edits(n), (Changes{{1, {}, "\\i"}}));
         QCOMPARE(n.caret, 4);
-        form().handle([&] { form().clearBtnClick(); });
+        form().handle([&] { form().clearClicked(); });
         n = a.takeNews();
         QVERIFY(n.sourceToggled);
         QCOMPARE(edits(n), (Changes{{0, "q\\iw", {}}}));
@@ -377,7 +377,7 @@ private slots:
 
     void helpViewerTextIsReadable()
     {
-        helpview::Thelpform *help = form().helpform();
+        helpview::HelpViewer *help = form().helpform();
         QAccessibleInterface *page = accessible(help->paintBox1());
         QCOMPARE(page->role(), QAccessible::EditableText);
         QVERIFY(page->state().readOnly);

@@ -113,7 +113,7 @@ QList<QPair<int, int>> workingLinks(const doc::TextGrid &grid)
     table.check(table.scan(src));
     QList<QPair<int, int>> result;
     for (int i = 1; i <= table.linkCount(); ++i) {
-        const links::TLinklist &e = table.entry(i);
+        const links::Link &e = table.entry(i);
         bool shared = false;
         for (int j = 1; j <= table.linkCount(); ++j)
             shared = shared || (j != i && table.entry(j).name == e.name);

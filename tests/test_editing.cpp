@@ -2,7 +2,7 @@
 // P1, the line indicator and caret placement by mouse, every key command with
 // the key texts X11 delivers, the accent cycle, and the smallest repaint.
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "editorwindow.h"
 #include "base/errorreport.h"
 #include "markuprules.h"
@@ -19,7 +19,7 @@ class TestEditing : public QObject {
     EditorWindow win_;
     QList<QRect> dirty_; // every rectangle the page view hands to the screen
 
-    app::Tform1 &form() { return win_.form(); }
+    app::MainWindow &form() { return win_.form(); }
     doc::EditorState &st() { return win_.form().editor().state(); }
     render::RepaintStats &stats() { return win_.form().pageView().stats(); }
     QScrollBar *bar() { return win_.form().pageBar(); }

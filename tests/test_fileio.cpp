@@ -1,6 +1,6 @@
 // The help file format and the file operations under it.
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "editorwindow.h"
 #include "base/checked.h"
 #include "base/errorreport.h"
@@ -418,7 +418,7 @@ class TestFileWindow : public QObject {
     EditorWindow win_;
     QTemporaryDir dir_;
 
-    app::Tform1 &form() { return win_.form(); }
+    app::MainWindow &form() { return win_.form(); }
     doc::TextGrid &grid() { return win_.form().editor().grid(); }
     QString path(const QString &name) const { return dir_.filePath(name); }
     void click(const char *button) { QTest::mouseClick(form().findChild<QPushButton *>(button), Qt::LeftButton); }
@@ -456,7 +456,7 @@ class TestFileWindow : public QObject {
         Snapshot snap{documentLines(), s.cursorLine, s.cursorColumn, s.topLine,
                       form().pageBar()->value(), form().linkTable().linkCount(), {}};
         for (int i = 1; i <= links::kMaxLinks; ++i) {
-            const links::TLinklist &e = form().linkTable().entry(i);
+            const links::Link &e = form().linkTable().entry(i);
             snap.links.emplace_back(e.name, e.pointerX, e.markerX, e.pointerLine, e.markerLine);
         }
         return snap;
@@ -579,7 +579,7 @@ private slots:
         const auto steps = stepsOf<ReadStep>(fileio::setReadFaultHook, [&] { form().openFile(path("full.hlp")); });
         QVERIFY2(steps.count(ReadStep::Read) >= 2, "the file should take several reads");
 
-        form().clearBtnClick();
+        form().clearClicked();
         someDocument();
         form().editor().state().cursorLine = 45;
         form().editor().state().cursorColumn = 3;

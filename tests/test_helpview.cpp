@@ -4,7 +4,7 @@
 
 #include "document/editor.h"
 #include "helpview/helptext.h"
-#include "helpview/helpunit.h"
+#include "helpview/helpviewer.h"
 #include "markuprules.h"
 #include "render/colors.h"
 #include "render/glyphs.h"
@@ -36,9 +36,9 @@ class TestHelpView : public QObject {
     Q_OBJECT
 
     QWidget main_;
-    helpview::Thelpform form_;
+    helpview::HelpViewer form_;
 
-    const links::TLinklist &link() { return form_.helpLinkTable().entry(1); }
+    const links::Link &link() { return form_.helpLinkTable().entry(1); }
     QScrollBar &bar() { return *form_.scrollBar1(); }
 
     // Shows the viewer, types "a" then Esc inside its modal loop; returns whether
@@ -246,14 +246,14 @@ private slots:
             {{mid.x(), corner.y() + 790}, {mid.x(), corner.y() + 789}},
         };
         for (auto [dead, live] : deadLive) {
-            form_.FormMouseWheel(-120, dead);
+            form_.wheelTurned(-120, dead);
             QCOMPARE(bar().value(), 3);
-            form_.FormMouseWheel(-360, live);
+            form_.wheelTurned(-360, live);
             QCOMPARE(bar().value(), 4);
-            form_.FormMouseWheel(120, live);
+            form_.wheelTurned(120, live);
             QCOMPARE(bar().value(), 3);
         }
-        form_.FormMouseWheel(0, mid);
+        form_.wheelTurned(0, mid);
         QCOMPARE(bar().value(), 3);
         // A turn over the scroll bar goes to the window, and the bar lies outside the rectangle.
         QWheelEvent overBar(QPointF(5, 100), QPointF(corner + QPoint(810, 100)), {}, {0, -120},
@@ -262,10 +262,10 @@ private slots:
         QCOMPARE(bar().value(), 3);
 
         bar().setValue(0);
-        form_.FormMouseWheel(120, mid);
+        form_.wheelTurned(120, mid);
         QCOMPARE(bar().value(), 0);
         bar().setValue(7);
-        form_.FormMouseWheel(-120, mid);
+        form_.wheelTurned(-120, mid);
         QCOMPARE(bar().value(), 7);
     }
 

@@ -1,6 +1,6 @@
 // Link table: scanning, checking and hover, driven by a fake list of lines.
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "editorwindow.h"
 #include "base/checked.h"
 #include "base/errorreport.h"
@@ -199,7 +199,7 @@ class TestLinkWindow : public QObject {
 
     EditorWindow win_;
 
-    app::Tform1 &form() { return win_.form(); }
+    app::MainWindow &form() { return win_.form(); }
     void pressLink() { QTest::mouseClick(form().findChild<QPushButton *>("linkBtn"), Qt::LeftButton); }
     // The page position of a row's line: y in the middle of its row.
     int rowY(int line) { return (line - win_.form().editor().state().topLine) * 25 + 5 + 12; }

@@ -14,7 +14,7 @@
 // HELPEDIT_SEED picks the seed (a fixed default otherwise) and HELPEDIT_EVENTS
 // the number of events; a failure names both and the events before it.
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "base/cp1252.h"
 #include "editorwindow.h"
 #include "markuprules.h"
@@ -513,7 +513,7 @@ class TestRandom : public QObject {
     bool compareLinks_ = false; // the event built or cleared the link table
     QStringList recent_;
 
-    app::Tform1 &form() { return win_.form(); }
+    app::MainWindow &form() { return win_.form(); }
     const doc::EditorState &st() { return win_.form().editor().state(); }
 
     int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
@@ -828,7 +828,7 @@ class TestRandom : public QObject {
         if (t.linkCount() != model_.linkCount)
             return differs("linkCount", t.linkCount(), model_.linkCount);
         for (int i = 1; i <= links::kMaxLinks; ++i) {
-            const links::TLinklist &e = t.entry(i);
+            const links::Link &e = t.entry(i);
             const ModelLink &m = model_.links[size_t(i - 1)];
             if (e.name != m.name || e.pointerX != m.pointerX || e.markerX != m.markerX
                 || e.pointerLine != m.pointerLine || e.markerLine != m.markerLine)

@@ -3,7 +3,7 @@
 // a later start says so once and the copy opens again; a state folder that
 // cannot be written costs one notice and nothing else.
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "app/ending.h"
 #include "base/checked.h"
 #include "editorwindow.h"
@@ -32,7 +32,7 @@ class TestRecovery : public QObject {
     EditorWindow win_;
     QString state() const { return tmp_.filePath(QStringLiteral("state/helpedit")); }
 
-    app::Tform1 &form() { return win_.form(); }
+    app::MainWindow &form() { return win_.form(); }
     // A fresh window that keeps its copies in folder.
     void openWindow(const QString &folder)
     {
@@ -81,7 +81,7 @@ class TestRecovery : public QObject {
                 dialog->reject();
             }
         });
-        form().saveBtnClick();
+        form().saveClicked();
         return offered;
     }
 
@@ -124,7 +124,7 @@ private slots:
     void discardedTextIsKept()
     {
         type("cleared text");
-        form().clearBtnClick();
+        form().clearClicked();
         QCOMPARE(copies().size(), 1);
         QCOMPARE(newestCopy(), QByteArray("cleared text\r\n"));
 
@@ -136,7 +136,7 @@ private slots:
         QCOMPARE(newestCopy(), QByteArray("replaced text\r\n"));
 
         // Opened and left unchanged: nothing to keep.
-        form().clearBtnClick();
+        form().clearClicked();
         QCOMPARE(copies().size(), 2);
 
         type("closed text");
@@ -230,7 +230,7 @@ private slots:
                                  8000);
         form().msgtext()->setText(QStringLiteral("later"));
         type("def");
-        form().clearBtnClick();
+        form().clearClicked();
         QCOMPARE(form().msgtext()->text(), QStringLiteral("later"));
         type("x");
         QCOMPARE(form().editor().grid().getLine(1), QByteArray("x"));
@@ -249,7 +249,7 @@ private slots:
         form().saveFile(tmp_.filePath(QStringLiteral("saved.hlp")));
         letKeeperWrite();
         QVERIFY(copies().isEmpty());
-        form().clearBtnClick(); // saved text: nothing to keep
+        form().clearClicked(); // saved text: nothing to keep
         letKeeperWrite();
         QVERIFY(copies().isEmpty());
         form().openFile(tmp_.filePath(QStringLiteral("saved.hlp")));

@@ -1,7 +1,7 @@
 // The main window as a user meets it: its controls, the framed page with the
 // caret, the source-code box, CLEAR, and an error inside a handler.
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "app/appicon.h"
 #include "editorwindow.h"
 #include "base/checked.h"
@@ -44,7 +44,7 @@ class TestWindow : public QObject {
 
     EditorWindow win_;
 
-    app::Tform1 &form() { return win_.form(); }
+    app::MainWindow &form() { return win_.form(); }
 
 private slots:
     void init()

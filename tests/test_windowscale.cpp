@@ -9,12 +9,12 @@
 // clicks, hover and the wheel; the help viewer; the fit at start; the keys;
 // main (the screen configuration).
 
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 #include "app/cli.h"
 #include "app/keymap.h"
 #include "editorwindow.h"
 #include "fileio/helpfile.h"
-#include "helpview/helpunit.h"
+#include "helpview/helpviewer.h"
 #include "render/colors.h"
 #include "render/devicepixels.h"
 #include "render/windowscale.h"
@@ -90,7 +90,7 @@ class TestWindowScale : public QObject {
     Q_OBJECT
 
     EditorWindow win_;
-    app::Tform1 &form() { return win_.form(); }
+    app::MainWindow &form() { return win_.form(); }
     // The toolkit point over the middle of logical span [a, b) of the page along one axis.
     double over(int a, int b) const
     {
@@ -266,7 +266,7 @@ private slots:
         doc::TextGrid &grid = form().editor().grid();
         grid.setLine("\\@far; HHHHHHHHHH", 1);
         grid.setLine("\\#far; here", 40);
-        form().linkBtnClick();
+        form().linkClicked();
         form().pageView().repaintPage();
         const int row = doc::rowTop(1, 1);
         for (const double scale : kScales) {
@@ -288,9 +288,9 @@ private slots:
             const auto wheelAt = [&](QPoint logical) {
                 const int top = form().editor().state().topLine;
                 const QPoint global = corner + QPoint(render::toWindow(logical.x(), scale), render::toWindow(logical.y(), scale));
-                form().FormMouseWheel(-120, global);
+                form().wheelTurned(-120, global);
                 const bool moved = form().editor().state().topLine != top;
-                form().SpeedButton1Click();
+                form().goToTopClicked();
                 return moved;
             };
             QVERIFY2(wheelAt(QPoint(8 + 400, 48 + 400)), qPrintable(at));
@@ -327,7 +327,7 @@ private slots:
     void helpViewerTakesTheScale()
     {
         form().applyWindowScale(0.8);
-        helpview::Thelpform *help = form().helpform();
+        helpview::HelpViewer *help = form().helpform();
         QCOMPARE(help->windowScale(), 0.8);
         QCOMPARE(help->size(), QSize(render::toWindow(854, 0.8), render::toWindow(822, 0.8)));
         QCOMPARE(help->surface().size(), QSize(640, 640) * help->paintBox1()->devicePixelRatioF());

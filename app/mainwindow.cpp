@@ -1,4 +1,4 @@
-#include "app/Unit1.h"
+#include "app/mainwindow.h"
 
 #include "app/ending.h"
 #include "app/accessibility.h"
@@ -6,7 +6,7 @@
 #include "base/checked.h"
 #include "base/errorreport.h"
 #include "fileio/helpfile.h"
-#include "helpview/helpunit.h"
+#include "helpview/helpviewer.h"
 #include "render/colors.h"
 #include "render/fontbook.h"
 #include "render/windowscale.h"
@@ -43,7 +43,7 @@ base::FileError fileFailure(const QString &path, const base::FileError &cause, c
 }
 } // namespace
 
-CodeBox::CodeBox(Tform1 &form, QWidget *parent) : QWidget(parent), form_(form)
+CodeBox::CodeBox(MainWindow &form, QWidget *parent) : QWidget(parent), form_(form)
 {
     setObjectName(QStringLiteral("codebox"));
     setFocusPolicy(Qt::NoFocus);
@@ -54,14 +54,14 @@ void CodeBox::paintEvent(QPaintEvent *)
 {
     form_.handle([&] {
         QPainter p(this);
-        form_.codeboxPaint(p);
+        form_.paintSourceBox(p);
     });
 }
 
 void CodeBox::mousePressEvent(QMouseEvent *e)
 {
     if (e->button() == Qt::LeftButton)
-        form_.handle([&] { form_.codeboxClick(); });
+        form_.handle([&] { form_.sourceBoxClicked(); });
 }
 
 PageBar::PageBar(QWidget *parent) : QScrollBar(Qt::Vertical, parent) {}
@@ -104,7 +104,7 @@ void PageBar::paintEvent(QPaintEvent *e)
     paintedAtEnd_ = atEnd();
 }
 
-Tform1::Tform1(QWidget *parent)
+MainWindow::MainWindow(QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                   | Qt::WindowCloseButtonHint),
@@ -123,19 +123,19 @@ Tform1::Tform1(QWidget *parent)
     accessibility_ = std::make_unique<EditorAccessibility>(*this);
     helpbox_->setTextAccess(accessibility_.get());
     page_.setScreen([this](const QRect &r) { helpbox_->updateLogical(r); });
-    handle([this] { FormCreate(); });
+    handle([this] { setUpWindow(); });
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect avail = screen->availableGeometry();
         move(avail.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
     }
 }
 
-Tform1::~Tform1()
+MainWindow::~MainWindow()
 {
-    FormDestroy();
+    tearDownWindow();
 }
 
-bool Tform1::handle(const std::function<void()> &body)
+bool MainWindow::handle(const std::function<void()> &body)
 {
     const bool done = base::guarded(body);
     // A listening screen reader hears what the handler changed, even one cut
@@ -145,7 +145,7 @@ bool Tform1::handle(const std::function<void()> &body)
     return done;
 }
 
-void Tform1::showMessage(const QString &text)
+void MainWindow::showMessage(const QString &text)
 {
     const bool same = msgtext_->text() == text;
     msgtext_->setText(text);
@@ -153,7 +153,7 @@ void Tform1::showMessage(const QString &text)
         accessibility_->announceMessage(msgtext_, same);
 }
 
-QPushButton *Tform1::makeButton(const QString &name, const QString &caption, QRect geometry,
+QPushButton *MainWindow::makeButton(const QString &name, const QString &caption, QRect geometry,
                                 int charHeight, uint32_t color)
 {
     auto *b = new QPushButton(caption, this);
@@ -168,7 +168,7 @@ QPushButton *Tform1::makeButton(const QString &name, const QString &caption, QRe
     return b;
 }
 
-QLabel *Tform1::makeLabel(const QString &name, QRect geometry, Qt::Alignment align)
+QLabel *MainWindow::makeLabel(const QString &name, QRect geometry, Qt::Alignment align)
 {
     auto *l = new QLabel(this);
     l->setObjectName(name);
@@ -180,20 +180,20 @@ QLabel *Tform1::makeLabel(const QString &name, QRect geometry, Qt::Alignment ali
     return l;
 }
 
-void Tform1::place(QWidget *w, QRect geometry)
+void MainWindow::place(QWidget *w, QRect geometry)
 {
     w->setGeometry(render::toWindow(geometry, scale_));
     placements_.push_back({w, geometry, w->font()});
 }
 
-void Tform1::buildControls()
+void MainWindow::buildControls()
 {
     // Creation order of the controls, as the window lays them out.
     helpbox_ = new render::PaintSurface(
         QStringLiteral("helpbox"), this,
-        [this](QPainter &p, const QRect &dirty) { helpboxPaint(p, dirty); },
-        [this](int x, int y) { handle([&] { helpboxMouseMove(x, y); }); },
-        [this](int x, int y) { handle([&] { helpboxMouseDown(x, y); }); });
+        [this](QPainter &p, const QRect &dirty) { paintPage(p, dirty); },
+        [this](int x, int y) { handle([&] { pageMouseMove(x, y); }); },
+        [this](int x, int y) { handle([&] { pageMouseDown(x, y); }); });
     place(helpbox_, kHelpboxRect);
     speedButton1_ = makeButton(QStringLiteral("SpeedButton1"), QStringLiteral("P1"), {808, 8, 33, 33}, 20, 0xFF0000);
     speedButton1_->setAccessibleName(QStringLiteral("go to top"));
@@ -225,29 +225,29 @@ void Tform1::buildControls()
     pal.setColor(QPalette::WindowText, Qt::black);
     msgtext_->setPalette(pal);
 
-    connect(pageBar_, &QScrollBar::valueChanged, this, [this] { handle([this] { pageBarChange(); }); });
-    connect(speedButton1_, &QPushButton::clicked, this, [this] { handle([this] { SpeedButton1Click(); }); });
-    connect(openBtn_, &QPushButton::clicked, this, [this] { handle([this] { openBtnClick(); }); });
-    connect(saveBtn_, &QPushButton::clicked, this, [this] { handle([this] { saveBtnClick(); }); });
-    connect(clearBtn_, &QPushButton::clicked, this, [this] { handle([this] { clearBtnClick(); }); });
-    connect(linkBtn_, &QPushButton::clicked, this, [this] { handle([this] { linkBtnClick(); }); });
-    connect(helpBtn_, &QPushButton::clicked, this, [this] { handle([this] { helpBtnClick(); }); });
+    connect(pageBar_, &QScrollBar::valueChanged, this, [this] { handle([this] { barMoved(); }); });
+    connect(speedButton1_, &QPushButton::clicked, this, [this] { handle([this] { goToTopClicked(); }); });
+    connect(openBtn_, &QPushButton::clicked, this, [this] { handle([this] { openClicked(); }); });
+    connect(saveBtn_, &QPushButton::clicked, this, [this] { handle([this] { saveClicked(); }); });
+    connect(clearBtn_, &QPushButton::clicked, this, [this] { handle([this] { clearClicked(); }); });
+    connect(linkBtn_, &QPushButton::clicked, this, [this] { handle([this] { linkClicked(); }); });
+    connect(helpBtn_, &QPushButton::clicked, this, [this] { handle([this] { helpClicked(); }); });
     for (QWidget *w : findChildren<QWidget *>())
         w->installEventFilter(this);
 }
 
 // The help viewer is made when first needed: nothing of it shows before, and
 // the editor starts faster without it.
-helpview::Thelpform *Tform1::helpform()
+helpview::HelpViewer *MainWindow::helpform()
 {
     if (!helpform_) {
-        helpform_ = new helpview::Thelpform(this);
+        helpform_ = new helpview::HelpViewer(this);
         helpform_->setWindowScale(scale_);
     }
     return helpform_;
 }
 
-std::unique_ptr<QFileDialog> Tform1::makeDialog(const QString &name, QFileDialog::AcceptMode mode)
+std::unique_ptr<QFileDialog> MainWindow::makeDialog(const QString &name, QFileDialog::AcceptMode mode)
 {
     // No filter, no default extension, no title of its own. The open dialog
     // takes a name that does not exist: the open then fails and says why.
@@ -259,7 +259,7 @@ std::unique_ptr<QFileDialog> Tform1::makeDialog(const QString &name, QFileDialog
     return d;
 }
 
-QString Tform1::runDialog(const QString &name, QFileDialog::AcceptMode mode, QString &lastName)
+QString MainWindow::runDialog(const QString &name, QFileDialog::AcceptMode mode, QString &lastName)
 {
     // A dialog lives for one use only. One that is kept and shown again can
     // leave its file-name completion list mapped after Enter, and that list
@@ -274,14 +274,14 @@ QString Tform1::runDialog(const QString &name, QFileDialog::AcceptMode mode, QSt
     return lastName;
 }
 
-void Tform1::FormCreate()
+void MainWindow::setUpWindow()
 {
     editor_.resetEditor();
     page_.createPageBitmap(pageRatio());
     repaintPage();
 }
 
-void Tform1::FormDestroy()
+void MainWindow::tearDownWindow()
 {
     // The page bitmap and the glyphs are owned by the page view and go with it.
     page_.setScreen(nullptr);
@@ -290,7 +290,7 @@ void Tform1::FormDestroy()
 
 // ---- events ---------------------------------------------------------------
 
-void Tform1::paintEvent(QPaintEvent *)
+void MainWindow::paintEvent(QPaintEvent *)
 {
     handle([this] {
         QPainter p(this);
@@ -301,26 +301,26 @@ void Tform1::paintEvent(QPaintEvent *)
     });
 }
 
-void Tform1::keyPressEvent(QKeyEvent *e)
+void MainWindow::keyPressEvent(QKeyEvent *e)
 {
     // The buttons' keys do what their buttons do and type nothing.
     if (const ButtonKey key = buttonKey(e->key(), e->modifiers()); key != ButtonKey::None) {
         handle([&] { pressButtonKey(key); });
         return;
     }
-    handle([&] { FormKeyDown(e); });
-    handle([&] { FormKeyPress(keyPressChars(*e)); });
+    handle([&] { handleKeyDown(e); });
+    handle([&] { handleKeyPress(keyPressChars(*e)); });
 }
 
-void Tform1::inputMethodEvent(QInputMethodEvent *e)
+void MainWindow::inputMethodEvent(QInputMethodEvent *e)
 {
     // A pre-edit string is not shown: the page holds document text only. What
     // is committed is typed as if each character had its own key.
-    handle([&] { FormKeyPress(textChars(e->commitString())); });
+    handle([&] { handleKeyPress(textChars(e->commitString())); });
     e->accept();
 }
 
-QVariant Tform1::inputMethodQuery(Qt::InputMethodQuery query) const
+QVariant MainWindow::inputMethodQuery(Qt::InputMethodQuery query) const
 {
     switch (query) {
     case Qt::ImEnabled:
@@ -335,7 +335,7 @@ QVariant Tform1::inputMethodQuery(Qt::InputMethodQuery query) const
     }
 }
 
-void Tform1::closeEvent(QCloseEvent *e)
+void MainWindow::closeEvent(QCloseEvent *e)
 {
     // Closing asks nothing: unsaved text goes to a recovery copy instead, and
     // standard error names it, or what was lost when it cannot be written.
@@ -347,49 +347,49 @@ void Tform1::closeEvent(QCloseEvent *e)
     QWidget::closeEvent(e);
 }
 
-void Tform1::focusInEvent(QFocusEvent *e)
+void MainWindow::focusInEvent(QFocusEvent *e)
 {
     QWidget::focusInEvent(e);
     if (accessibility_ && QAccessible::isActive())
         accessibility_->announceFocus();
 }
 
-void Tform1::FormKeyDown(QKeyEvent *e)
+void MainWindow::handleKeyDown(QKeyEvent *e)
 {
-    editor_.formKeyDown(virtualKey(e->key()), modifiersOf(e->modifiers()));
+    editor_.handleKeyDown(virtualKey(e->key()), modifiersOf(e->modifiers()));
 }
 
-void Tform1::FormKeyPress(const std::vector<uint8_t> &typed)
+void MainWindow::handleKeyPress(const std::vector<uint8_t> &typed)
 {
     for (uint8_t ch : typed)
-        editor_.formKeyPress(ch);
+        editor_.handleKeyPress(ch);
 }
 
-void Tform1::wheelEvent(QWheelEvent *e)
+void MainWindow::wheelEvent(QWheelEvent *e)
 {
     const int delta = e->angleDelta().y();
     const QPoint global = e->globalPosition().toPoint();
-    handle([&] { FormMouseWheel(delta, global); });
+    handle([&] { wheelTurned(delta, global); });
 }
 
-void Tform1::FormMouseWheel(int delta, QPoint globalPos)
+void MainWindow::wheelTurned(int delta, QPoint globalPos)
 {
     // On a scaled window the mouse is taken back to where it would be at scale 1.
     const QPoint corner = frameGeometry().topLeft();
-    editor_.formMouseWheel(delta, corner + render::toLogicalOffset(globalPos - corner, scale_), corner);
+    editor_.wheelTurned(delta, corner + render::toLogicalOffset(globalPos - corner, scale_), corner);
 }
 
-void Tform1::pressButtonKey(ButtonKey key)
+void MainWindow::pressButtonKey(ButtonKey key)
 {
     switch (key) {
-    case ButtonKey::Open: openBtnClick(); break;
-    case ButtonKey::Save: saveBtnClick(); break;
-    case ButtonKey::Help: helpBtnClick(); break;
+    case ButtonKey::Open: openClicked(); break;
+    case ButtonKey::Save: saveClicked(); break;
+    case ButtonKey::Help: helpClicked(); break;
     case ButtonKey::None: break;
     }
 }
 
-bool Tform1::eventFilter(QObject *watched, QEvent *e)
+bool MainWindow::eventFilter(QObject *watched, QEvent *e)
 {
     // The window sees every key and every wheel turn first, whichever control is under the mouse.
     return render::routeToWindow(this, watched, e) || QWidget::eventFilter(watched, e);
@@ -397,7 +397,7 @@ bool Tform1::eventFilter(QObject *watched, QEvent *e)
 
 // ---- control handlers -------------------------------------------------------
 
-void Tform1::helpboxPaint(QPainter &p, const QRect &dirty)
+void MainWindow::paintPage(QPainter &p, const QRect &dirty)
 {
     // A window moved to a screen of another pixel ratio gets its page drawn afresh at that ratio.
     const double ratio = pageRatio();
@@ -408,7 +408,7 @@ void Tform1::helpboxPaint(QPainter &p, const QRect &dirty)
     page_.paintScreen(p, dirty);
 }
 
-void Tform1::helpboxMouseMove(int x, int y)
+void MainWindow::pageMouseMove(int x, int y)
 {
     const int line = editor_.lineAtY(y);
     linetext_->setText(QString::number(line));
@@ -420,7 +420,7 @@ void Tform1::helpboxMouseMove(int x, int y)
     }
 }
 
-void Tform1::helpboxMouseDown(int x, int y)
+void MainWindow::pageMouseDown(int x, int y)
 {
     const int target = editor_.state().hoverTarget;
     if (target > 0) {
@@ -431,7 +431,7 @@ void Tform1::helpboxMouseDown(int x, int y)
     editor_.placeCaret(x, y);
 }
 
-void Tform1::codeboxPaint(QPainter &p)
+void MainWindow::paintSourceBox(QPainter &p)
 {
     const bool source = editor_.state().sourceMode == render::DisplayMode::Source;
     if (scale_ == 1.0)
@@ -440,7 +440,7 @@ void Tform1::codeboxPaint(QPainter &p)
         render::paintScaledCodeBox(p, kCodeboxRect.size(), source, scale_);
 }
 
-void Tform1::codeboxClick()
+void MainWindow::sourceBoxClicked()
 {
     doc::EditorState &s = editor_.state();
     s.sourceMode = s.sourceMode == render::DisplayMode::Source ? render::DisplayMode::Rendered
@@ -449,24 +449,24 @@ void Tform1::codeboxClick()
     repaintPage();
 }
 
-void Tform1::pageBarChange()
+void MainWindow::barMoved()
 {
-    editor_.pageBarChange(pageBar_->value());
+    editor_.barMoved(pageBar_->value());
 }
 
-void Tform1::SpeedButton1Click()
+void MainWindow::goToTopClicked()
 {
-    editor_.speedButton1Click();
+    editor_.goToTop();
 }
 
-void Tform1::openBtnClick()
+void MainWindow::openClicked()
 {
     const QString path = runDialog(QStringLiteral("OpenDialog1"), QFileDialog::AcceptOpen, lastOpenName_);
     if (!path.isEmpty())
         openFile(path);
 }
 
-void Tform1::openFile(const QString &path)
+void MainWindow::openFile(const QString &path)
 {
     // The whole file is read and checked before the document is replaced, so a
     // file that cannot be read leaves the document, the page and the links as they were.
@@ -479,7 +479,7 @@ void Tform1::openFile(const QString &path)
     }
     keepRecoveryCopy();
     const int count = editor_.replaceDocument(lines);
-    linkBtnClick();
+    linkClicked();
     repaintPage();
     showMessage(QStringLiteral("file loaded. Lines = %1").arg(count));
     startRecoverySession();
@@ -487,7 +487,7 @@ void Tform1::openFile(const QString &path)
         recovery_->setDocumentName(QFileInfo(path).absoluteFilePath());
 }
 
-void Tform1::keepRecoveryCopies(fileio::RecoveryStore store)
+void MainWindow::keepRecoveryCopies(fileio::RecoveryStore store)
 {
     const bool kept = !store.takeUnannounced().isEmpty();
     recovery_ = std::make_unique<RecoveryKeeper>(
@@ -497,7 +497,7 @@ void Tform1::keepRecoveryCopies(fileio::RecoveryStore store)
         showMessage(QStringLiteral("unsaved text kept: helpedit --recover"));
 }
 
-void Tform1::recoverCopy(const QString &path)
+void MainWindow::recoverCopy(const QString &path)
 {
     openFile(path);
     // SAVE asks for a name (offering the one the copy records), and the copy
@@ -509,19 +509,19 @@ void Tform1::recoverCopy(const QString &path)
         lastSaveName_ = name;
 }
 
-void Tform1::keepRecoveryCopy()
+void MainWindow::keepRecoveryCopy()
 {
     if (recovery_)
         recovery_->keepNow();
 }
 
-void Tform1::startRecoverySession()
+void MainWindow::startRecoverySession()
 {
     if (recovery_)
         recovery_->startSession();
 }
 
-void Tform1::openFromCommandLine(const QString &file)
+void MainWindow::openFromCommandLine(const QString &file)
 {
     // File managers hand a file over this way.
     if (file.isEmpty())
@@ -532,7 +532,7 @@ void Tform1::openFromCommandLine(const QString &file)
         handle([&] { openFile(file); });
 }
 
-void Tform1::startNewFile(const QString &file)
+void MainWindow::startNewFile(const QString &file)
 {
     // As other editors do for `editor new-topic.hlp`: an empty page that the
     // first SAVE offers to save under that name.
@@ -542,7 +542,7 @@ void Tform1::startNewFile(const QString &file)
         recovery_->setDocumentName(lastSaveName_);
 }
 
-int Tform1::lastNonEmptyLine() const
+int MainWindow::lastNonEmptyLine() const
 {
     for (int line = doc::kLines; line >= 1; --line) {
         if (grid_.lineLength(line) > 0)
@@ -551,7 +551,7 @@ int Tform1::lastNonEmptyLine() const
     return 0;
 }
 
-void Tform1::saveBtnClick()
+void MainWindow::saveClicked()
 {
     if (lastNonEmptyLine() == 0)
         return;
@@ -560,7 +560,7 @@ void Tform1::saveBtnClick()
         saveFile(path);
 }
 
-void Tform1::saveFile(const QString &path)
+void MainWindow::saveFile(const QString &path)
 {
     const QList<QByteArray> lines = documentLines();
     if (lines.isEmpty())
@@ -579,7 +579,7 @@ void Tform1::saveFile(const QString &path)
     }
 }
 
-QList<QByteArray> Tform1::documentLines() const
+QList<QByteArray> MainWindow::documentLines() const
 {
     QList<QByteArray> lines;
     const int last = lastNonEmptyLine();
@@ -588,7 +588,7 @@ QList<QByteArray> Tform1::documentLines() const
     return lines;
 }
 
-void Tform1::clearBtnClick()
+void MainWindow::clearClicked()
 {
     keepRecoveryCopy();
     editor_.resetEditor();
@@ -597,7 +597,7 @@ void Tform1::clearBtnClick()
     repaintPage();
 }
 
-void Tform1::linkBtnClick()
+void MainWindow::linkClicked()
 {
     links_.clearLinkTable();
     links::ScanSource src;
@@ -610,29 +610,29 @@ void Tform1::linkBtnClick()
     showMessage(links_.buildLinkTable(src));
 }
 
-void Tform1::helpBtnClick()
+void MainWindow::helpClicked()
 {
     helpform()->showHelp(this);
 }
 
 // ---- the commands' view of the window -------------------------------------
 
-void Tform1::repaintPage() { page_.repaintPage(); }
-void Tform1::repaintCursorRow() { page_.repaintCursorRow(); }
-void Tform1::eraseCaret() { page_.eraseCaret(); }
-void Tform1::drawCaret()
+void MainWindow::repaintPage() { page_.repaintPage(); }
+void MainWindow::repaintCursorRow() { page_.repaintCursorRow(); }
+void MainWindow::eraseCaret() { page_.eraseCaret(); }
+void MainWindow::drawCaret()
 {
     page_.drawCaret();
     // The input method's candidate window follows the caret.
     if (hasFocus())
         QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
 }
-void Tform1::forgetCaret() { page_.forgetCaret(); }
-int Tform1::columnX(int column, int line) { return page_.columnX(column, line); }
-void Tform1::setBarMaximum(int maximum) { pageBar_->setMaximum(maximum); }
-void Tform1::setBarPosition(int position) { pageBar_->setValue(position); }
-int Tform1::barMaximum() const { return pageBar_->maximum(); }
-void Tform1::clearLinkTable() { links_.clearLinkTable(); }
+void MainWindow::forgetCaret() { page_.forgetCaret(); }
+int MainWindow::columnX(int column, int line) { return page_.columnX(column, line); }
+void MainWindow::setBarMaximum(int maximum) { pageBar_->setMaximum(maximum); }
+void MainWindow::setBarPosition(int position) { pageBar_->setValue(position); }
+int MainWindow::barMaximum() const { return pageBar_->maximum(); }
+void MainWindow::clearLinkTable() { links_.clearLinkTable(); }
 
 void installMessageBoxReport()
 {

@@ -16,13 +16,13 @@
 
 namespace helpview {
 
-class Thelpform;
+class HelpViewer;
 
-class Thelpform : public QDialog {
+class HelpViewer : public QDialog {
     Q_OBJECT
 public:
-    explicit Thelpform(QWidget *parent = nullptr);
-    ~Thelpform() override;
+    explicit HelpViewer(QWidget *parent = nullptr);
+    ~HelpViewer() override;
 
     // Lays the viewer out at the main window's scale (logical pixels times scale).
     void setWindowScale(double scale);
@@ -37,29 +37,29 @@ public:
     // Clears the row of help line index and draws the line into it.
     void drawHelpRow(int index);
     // Draws the background strips and all 31 visible rows into the surface image.
-    void drawHelpRows();
+    void drawHelpPage();
     // Returns the help line index under y (surface coordinates), at most the last visible row's.
     int helpRowAtY(int y) const;
 
     // Event handlers; the events run each through the error report.
     // Copies the dirty part of the surface image (strips and rows of the current position) onto p.
-    void PaintBox1Paint(QPainter &p, const QRect &dirty);
+    void paintPage(QPainter &p, const QRect &dirty);
     // Takes the bar's position as the top line and redraws the rows.
-    void ScrollBar1Change();
+    void barMoved();
     // Moves the bar one step for a wheel turn (screen position) over the surface.
-    void FormMouseWheel(int delta, QPoint globalPos);
+    void wheelTurned(int delta, QPoint globalPos);
     // Sets the hover target and the cursor for the mouse at (x, y) on the surface.
-    void PaintBox1MouseMove(int x, int y);
+    void pageMouseMove(int x, int y);
     // Scrolls to the hovered link's target, if any.
-    void PaintBox1MouseDown(int x, int y);
+    void pageMouseDown(int x, int y);
     // Closes the viewer with result 1 when key is the Esc character; ignores the rest.
-    void FormKeyPress(int key);
+    void handleKeyPress(int key);
     // Paints the two-ring frame around the surface.
-    void FormPaint(QPainter &p);
+    void paintFrame(QPainter &p);
 
     // Returns the controls, for inspection.
-    QWidget *paintBox1() const { return paintBox1_; }
-    QScrollBar *scrollBar1() const { return scrollBar1_; }
+    QWidget *paintBox1() const { return surface_; }
+    QScrollBar *scrollBar1() const { return bar_; }
     // Returns the image the rows are drawn into, in device pixels.
     const QImage &surface() const { return page_.image(); }
     // Returns the viewer's link table.
@@ -92,8 +92,8 @@ private:
     double scale_ = 1.0;
     int linkBuildCount_ = 0;
 
-    render::PaintSurface *paintBox1_ = nullptr;
-    QScrollBar *scrollBar1_ = nullptr;
+    render::PaintSurface *surface_ = nullptr;
+    QScrollBar *bar_ = nullptr;
 };
 
 } // namespace helpview

@@ -19,7 +19,7 @@
 #include <memory>
 
 namespace helpview {
-class Thelpform;
+class HelpViewer;
 }
 
 namespace app {
@@ -28,21 +28,21 @@ namespace app {
 constexpr int kClientWidth = 851;
 constexpr int kClientHeight = 911;
 
-class Tform1;
+class MainWindow;
 class EditorAccessibility;
 
 // The "SOURCE CODE" toggle box.
 class CodeBox : public QWidget {
     Q_OBJECT
 public:
-    CodeBox(Tform1 &form, QWidget *parent);
+    CodeBox(MainWindow &form, QWidget *parent);
 
 protected:
     void paintEvent(QPaintEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;
 
 private:
-    Tform1 &form_;
+    MainWindow &form_;
 };
 
 // The page scroll bar. A line moves its slider by about one pixel, so a
@@ -64,11 +64,11 @@ private:
     bool paintedAtEnd_ = true;
 };
 
-class Tform1 : public QWidget, private doc::EditorView {
+class MainWindow : public QWidget, private doc::EditorView {
     Q_OBJECT
 public:
-    explicit Tform1(QWidget *parent = nullptr);
-    ~Tform1() override;
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // Returns the editor (state, grid and commands).
     doc::Editor &editor() { return editor_; }
@@ -90,18 +90,18 @@ public:
     bool handle(const std::function<void()> &body);
 
     // Control handlers.
-    void helpboxPaint(QPainter &p, const QRect &dirty);
-    void helpboxMouseMove(int x, int y);
-    void helpboxMouseDown(int x, int y);
-    void codeboxPaint(QPainter &p);
-    void codeboxClick();
-    void pageBarChange();
-    void SpeedButton1Click();
-    void openBtnClick();
-    void saveBtnClick();
-    void clearBtnClick();
-    void linkBtnClick();
-    void helpBtnClick();
+    void paintPage(QPainter &p, const QRect &dirty);
+    void pageMouseMove(int x, int y);
+    void pageMouseDown(int x, int y);
+    void paintSourceBox(QPainter &p);
+    void sourceBoxClicked();
+    void barMoved();
+    void goToTopClicked();
+    void openClicked();
+    void saveClicked();
+    void clearClicked();
+    void linkClicked();
+    void helpClicked();
     // Opens the help file at path as OPEN does after its dialog.
     void openFile(const QString &path);
     // Opens the file named on the command line, if any (empty: none), as OPEN
@@ -118,11 +118,11 @@ public:
     // Returns the keeper of the recovery copies, null before keepRecoveryCopies.
     RecoveryKeeper *recoveryKeeper() const { return recovery_.get(); }
     // Returns the help viewer window, made at first use.
-    helpview::Thelpform *helpform();
+    helpview::HelpViewer *helpform();
     // Answers the input method: enabled, and the caret's rectangle in the window.
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     // Window-level wheel handler: mouse position in screen coordinates.
-    void FormMouseWheel(int delta, QPoint globalPos);
+    void wheelTurned(int delta, QPoint globalPos);
     // Does what the button of a button key (Ctrl+O, Ctrl+S, F1) does.
     void pressButtonKey(ButtonKey key);
 
@@ -148,10 +148,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *e) override;
 
 private:
-    void FormCreate();
-    void FormDestroy();
-    void FormKeyDown(QKeyEvent *e);
-    void FormKeyPress(const std::vector<uint8_t> &typed);
+    void setUpWindow();
+    void tearDownWindow();
+    void handleKeyDown(QKeyEvent *e);
+    void handleKeyPress(const std::vector<uint8_t> &typed);
     void buildControls();
     QPushButton *makeButton(const QString &name, const QString &caption, QRect geometry,
                             int charHeight, uint32_t color);
@@ -196,7 +196,7 @@ private:
     PageBar *pageBar_ = nullptr;
     QLabel *msgtext_ = nullptr;
     QLabel *linetext_ = nullptr;
-    helpview::Thelpform *helpform_ = nullptr;
+    helpview::HelpViewer *helpform_ = nullptr;
     std::unique_ptr<RecoveryKeeper> recovery_;
     // Each control's place and font at scale 1, laid out again at every scale.
     struct Placement {

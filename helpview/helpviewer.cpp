@@ -1,4 +1,4 @@
-#include "helpview/helpunit.h"
+#include "helpview/helpviewer.h"
 
 #include "base/checked.h"
 #include "base/errorreport.h"
@@ -26,7 +26,7 @@ constexpr uint32_t kFrameDark = 0x808000;
 constexpr uint32_t kFrameLight = 0xA0A000;
 } // namespace
 
-Thelpform::Thelpform(QWidget *parent)
+HelpViewer::HelpViewer(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       // Each row clears its own band before its line is drawn.
@@ -38,71 +38,71 @@ Thelpform::Thelpform(QWidget *parent)
     setFixedSize(kClientWidth, kClientHeight);
     buildControls();
     page_.createSurface(surfaceRatio());
-    drawHelpRows();
-    paintBox1_->setTextAccess(&accessibility_);
+    drawHelpPage();
+    surface_->setTextAccess(&accessibility_);
 }
 
-Thelpform::~Thelpform()
+HelpViewer::~HelpViewer()
 {
-    paintBox1_->setTextAccess(nullptr);
+    surface_->setTextAccess(nullptr);
 }
 
-void Thelpform::setWindowScale(double scale)
+void HelpViewer::setWindowScale(double scale)
 {
     if (scale == scale_)
         return;
     scale_ = scale;
     setFixedSize(render::toWindow(kClientWidth, scale), render::toWindow(kClientHeight, scale));
-    paintBox1_->setGeometry(render::toWindow(kSurfaceRect, scale));
-    paintBox1_->setScale(scale);
-    scrollBar1_->setGeometry(render::toWindow(kBarRect, scale));
+    surface_->setGeometry(render::toWindow(kSurfaceRect, scale));
+    surface_->setScale(scale);
+    bar_->setGeometry(render::toWindow(kBarRect, scale));
     page_.createSurface(surfaceRatio());
-    drawHelpRows();
+    drawHelpPage();
     update();
 }
 
-double Thelpform::surfaceRatio() const
+double HelpViewer::surfaceRatio() const
 {
-    return paintBox1_->devicePixelRatioF() * scale_;
+    return surface_->devicePixelRatioF() * scale_;
 }
 
-void Thelpform::buildControls()
+void HelpViewer::buildControls()
 {
-    paintBox1_ = new render::PaintSurface(
-        QStringLiteral("PaintBox1"), this, [this](QPainter &p, const QRect &dirty) { PaintBox1Paint(p, dirty); },
-        [this](int x, int y) { PaintBox1MouseMove(x, y); },
-        [this](int x, int y) { PaintBox1MouseDown(x, y); });
-    paintBox1_->setGeometry(kSurfaceRect);
+    surface_ = new render::PaintSurface(
+        QStringLiteral("PaintBox1"), this, [this](QPainter &p, const QRect &dirty) { paintPage(p, dirty); },
+        [this](int x, int y) { pageMouseMove(x, y); },
+        [this](int x, int y) { pageMouseDown(x, y); });
+    surface_->setGeometry(kSurfaceRect);
 
-    scrollBar1_ = new QScrollBar(Qt::Vertical, this);
-    scrollBar1_->setObjectName(QStringLiteral("ScrollBar1"));
-    scrollBar1_->setGeometry(kBarRect);
-    scrollBar1_->setFocusPolicy(Qt::NoFocus);
-    scrollBar1_->setRange(0, 774);
-    scrollBar1_->setSingleStep(1);
-    scrollBar1_->setPageStep(10);
+    bar_ = new QScrollBar(Qt::Vertical, this);
+    bar_->setObjectName(QStringLiteral("ScrollBar1"));
+    bar_->setGeometry(kBarRect);
+    bar_->setFocusPolicy(Qt::NoFocus);
+    bar_->setRange(0, 774);
+    bar_->setSingleStep(1);
+    bar_->setPageStep(10);
 
-    connect(scrollBar1_, &QScrollBar::valueChanged, this, [this] { base::guarded([this] { ScrollBar1Change(); }); });
+    connect(bar_, &QScrollBar::valueChanged, this, [this] { base::guarded([this] { barMoved(); }); });
     for (QWidget *w : findChildren<QWidget *>())
         w->installEventFilter(this);
 }
 
 // ---- operations -------------------------------------------------------------
 
-void Thelpform::showHelp(QWidget *mainWindow)
+void HelpViewer::showHelp(QWidget *mainWindow)
 {
     if (!helpLinksBuilt_)
         buildHelpLinks();
     const int lines = int(helpText().size());
-    scrollBar1_->setMaximum(lines > doc::kRows - 1 ? lines - doc::kRows : 0);
+    bar_->setMaximum(lines > doc::kRows - 1 ? lines - doc::kRows : 0);
     // move() places a window by its outer frame, as the main window's frame corner is given.
     move(mainWindow->frameGeometry().topLeft() + QPoint(10, 10));
-    scrollBar1_->setValue(0);
+    bar_->setValue(0);
     helpTopIndex_ = 0;
     exec();
 }
 
-void Thelpform::buildHelpLinks()
+void HelpViewer::buildHelpLinks()
 {
     const QList<QByteArray> &text = helpText();
     links::ScanSource src;
@@ -118,29 +118,29 @@ void Thelpform::buildHelpLinks()
     ++linkBuildCount_;
 }
 
-int Thelpform::measureHelpPrefix(int column, int index)
+int HelpViewer::measureHelpPrefix(int column, int index)
 {
     return base::toInt16(page_.columnX(column, base::toUInt16(index), render::DisplayMode::Rendered));
 }
 
-void Thelpform::drawHelpRow(int index)
+void HelpViewer::drawHelpRow(int index)
 {
     page_.renderRow(index, helpTopIndex_, render::DisplayMode::Rendered);
 }
 
-void Thelpform::drawHelpRows()
+void HelpViewer::drawHelpPage()
 {
     page_.renderPage(helpTopIndex_, render::DisplayMode::Rendered);
 }
 
-int Thelpform::helpRowAtY(int y) const
+int HelpViewer::helpRowAtY(int y) const
 {
     return doc::lineAtY(y, helpTopIndex_);
 }
 
 // ---- handlers ---------------------------------------------------------------
 
-void Thelpform::PaintBox1Paint(QPainter &p, const QRect &dirty)
+void HelpViewer::paintPage(QPainter &p, const QRect &dirty)
 {
     // The surface image already holds the strips and the rows of the current
     // position: a paint only copies it, as uncovering the window changes
@@ -148,21 +148,21 @@ void Thelpform::PaintBox1Paint(QPainter &p, const QRect &dirty)
     const double ratio = surfaceRatio();
     if (ratio != page_.deviceRatio()) {
         page_.createSurface(ratio);
-        drawHelpRows();
+        drawHelpPage();
     }
     render::paintDevicePixels(p, page_.image(), ratio, dirty);
 }
 
-void Thelpform::ScrollBar1Change()
+void HelpViewer::barMoved()
 {
-    helpTopIndex_ = base::toUInt16(scrollBar1_->value());
-    drawHelpRows();
-    paintBox1_->update();
+    helpTopIndex_ = base::toUInt16(bar_->value());
+    drawHelpPage();
+    surface_->update();
     if (QAccessible::isActive())
         accessibility_.announceCaret();
 }
 
-void Thelpform::FormMouseWheel(int delta, QPoint globalPos)
+void HelpViewer::wheelTurned(int delta, QPoint globalPos)
 {
     // The rectangle starts at the outer frame corner, not the client area's.
     // On a scaled window the mouse is taken back to where it would be at scale 1.
@@ -170,73 +170,73 @@ void Thelpform::FormMouseWheel(int delta, QPoint globalPos)
     const QPoint mouse = corner + render::toLogicalOffset(globalPos - corner, scale_);
     if (!doc::insideWheelRect(mouse, corner + kSurfaceRect.topLeft()))
         return;
-    const int position = scrollBar1_->value();
-    if (delta < 0 && position < scrollBar1_->maximum())
-        scrollBar1_->setValue(position + 1);
+    const int position = bar_->value();
+    if (delta < 0 && position < bar_->maximum())
+        bar_->setValue(position + 1);
     else if (delta > 0 && position > 0)
-        scrollBar1_->setValue(position - 1);
+        bar_->setValue(position - 1);
 }
 
-void Thelpform::PaintBox1MouseMove(int x, int y)
+void HelpViewer::pageMouseMove(int x, int y)
 {
     const int target = helpLinkTable_.hoverValue(helpRowAtY(y), x, page_.pointerGlyph().width(),
                                                  page_.markerGlyph().width());
     if (target == helpHoverTarget_)
         return;
-    paintBox1_->setCursor(target != 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    surface_->setCursor(target != 0 ? Qt::PointingHandCursor : Qt::ArrowCursor);
     helpHoverTarget_ = base::toInt16(target);
 }
 
-void Thelpform::PaintBox1MouseDown(int, int)
+void HelpViewer::pageMouseDown(int, int)
 {
     if (helpHoverTarget_ <= 0)
         return;
-    // The bar clamps the target to its range and redraws through ScrollBar1Change.
-    scrollBar1_->setValue(helpHoverTarget_);
+    // The bar clamps the target to its range and redraws through barMoved.
+    bar_->setValue(helpHoverTarget_);
     helpHoverTarget_ = 0;
-    paintBox1_->setCursor(Qt::ArrowCursor);
+    surface_->setCursor(Qt::ArrowCursor);
 }
 
-void Thelpform::FormKeyPress(int key)
+void HelpViewer::handleKeyPress(int key)
 {
     if (key == kEscape)
         done(1);
 }
 
-void Thelpform::FormPaint(QPainter &p)
+void HelpViewer::paintFrame(QPainter &p)
 {
     if (scale_ == 1.0)
-        render::paintPageFrame(p, paintBox1_->geometry(), kFrameDark, kFrameLight);
+        render::paintPageFrame(p, surface_->geometry(), kFrameDark, kFrameLight);
     else
         render::paintScaledPageFrame(p, kSurfaceRect, scale_, kFrameDark, kFrameLight);
 }
 
 // ---- events -----------------------------------------------------------------
 
-void Thelpform::paintEvent(QPaintEvent *)
+void HelpViewer::paintEvent(QPaintEvent *)
 {
     base::guarded([this] {
         QPainter p(this);
-        FormPaint(p);
+        paintFrame(p);
     });
 }
 
-void Thelpform::keyPressEvent(QKeyEvent *e)
+void HelpViewer::keyPressEvent(QKeyEvent *e)
 {
     // Replaces QDialog's own Esc handling, which would close with result 0.
     const QString text = e->text();
     const int key = e->key() == Qt::Key_Escape ? kEscape : (text.isEmpty() ? 0 : text.at(0).unicode());
-    base::guarded([&] { FormKeyPress(key); });
+    base::guarded([&] { handleKeyPress(key); });
 }
 
-void Thelpform::wheelEvent(QWheelEvent *e)
+void HelpViewer::wheelEvent(QWheelEvent *e)
 {
     const int delta = e->angleDelta().y();
     const QPoint global = e->globalPosition().toPoint();
-    base::guarded([&] { FormMouseWheel(delta, global); });
+    base::guarded([&] { wheelTurned(delta, global); });
 }
 
-bool Thelpform::eventFilter(QObject *watched, QEvent *e)
+bool HelpViewer::eventFilter(QObject *watched, QEvent *e)
 {
     // The window sees every key and every wheel turn first, whichever control is under the mouse.
     return render::routeToWindow(this, watched, e) || QDialog::eventFilter(watched, e);
