@@ -4,7 +4,7 @@
 // the events that tell a listening screen reader what each command changed.
 // Nothing here runs while no screen reader listens, except answering questions.
 
-#include "render/pageaccessible.h"
+#include "view/pageaccessible.h"
 
 #include <QString>
 

@@ -5,7 +5,7 @@
 #include "app/mainwindow.h"
 
 #include "helpview/helpviewer.h"
-#include "render/windowscale.h"
+#include "view/windowscale.h"
 
 #include <QGuiApplication>
 #include <QScreen>

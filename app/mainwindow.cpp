@@ -9,7 +9,7 @@
 #include "helpview/helpviewer.h"
 #include "render/colors.h"
 #include "render/fontbook.h"
-#include "render/windowscale.h"
+#include "view/windowscale.h"
 
 #include <QAccessible>
 #include <QApplication>

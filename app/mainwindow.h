@@ -6,8 +6,8 @@
 #include "app/recoverykeeper.h"
 #include "document/editor.h"
 #include "links/linktable.h"
-#include "render/pageview.h"
-#include "render/surface.h"
+#include "view/pageview.h"
+#include "view/surface.h"
 
 #include <QFileDialog>
 #include <QLabel>

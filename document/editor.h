@@ -7,7 +7,7 @@
 
 #include "document/pagegeometry.h"
 #include "document/textgrid.h"
-#include "render/markup.h"
+#include "markup/markup.h"
 
 #include <QList>
 #include <QPoint>

@@ -3,7 +3,7 @@
 // the whole help as shown, whose caret is the start of the line at the top of
 // the page. Moving that caret scrolls the viewer to the caret's line.
 
-#include "render/pageaccessible.h"
+#include "view/pageaccessible.h"
 
 namespace helpview {
 

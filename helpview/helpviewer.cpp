@@ -4,8 +4,8 @@
 #include "base/errorreport.h"
 #include "helpview/helptext.h"
 #include "render/colors.h"
-#include "render/pageview.h"
-#include "render/windowscale.h"
+#include "view/pageview.h"
+#include "view/windowscale.h"
 
 #include <QAccessible>
 #include <QKeyEvent>

@@ -7,7 +7,7 @@
 #include "helpview/helpaccess.h"
 #include "links/linktable.h"
 #include "render/pagerenderer.h"
-#include "render/surface.h"
+#include "view/surface.h"
 
 #include <QDialog>
 #include <QImage>

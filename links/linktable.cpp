@@ -1,7 +1,7 @@
 #include "links/linktable.h"
 
 #include "base/checked.h"
-#include "render/markup.h"
+#include "markup/markup.h"
 
 namespace links {
 

@@ -2,7 +2,7 @@
 
 #include "base/cp1252.h"
 #include "links/linktable.h"
-#include "render/markup.h"
+#include "markup/markup.h"
 
 #include <QList>
 

@@ -10,7 +10,7 @@
 // part of one line, or a line that went and an empty one added at the end
 // (and the reverse) when lines moved up or down.
 
-#include "render/markup.h"
+#include "markup/markup.h"
 
 #include <QByteArray>
 #include <QString>

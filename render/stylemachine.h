@@ -12,7 +12,7 @@
 #include "render/cleanmap.h"
 #include "render/drawlistener.h"
 #include "render/fontbook.h"
-#include "render/markup.h"
+#include "markup/markup.h"
 #include "render/pixeltarget.h"
 
 #include <QByteArray>

@@ -18,7 +18,7 @@
 #include "publish/htmlexport.h"
 #include "publish/htmlpage.h"
 #include "render/glyphs.h"
-#include "render/markup.h"
+#include "markup/markup.h"
 #include "render/stylemachine.h"
 
 #include <QDir>

@@ -14,7 +14,7 @@
 #include "publish/htmlexport.h"
 #include "publish/htmlpage.h"
 #include "publish/weblinks.h"
-#include "render/markup.h"
+#include "markup/markup.h"
 
 #include <QDirIterator>
 #include <QRegularExpression>

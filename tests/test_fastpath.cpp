@@ -9,7 +9,7 @@
 #include "render/colors.h"
 #include "render/devicepixels.h"
 #include "render/glyphs.h"
-#include "render/pageview.h"
+#include "view/pageview.h"
 #include "render/stylemachine.h"
 
 #include <QDir>

@@ -8,7 +8,7 @@
 #include "markuprules.h"
 #include "render/colors.h"
 #include "render/glyphs.h"
-#include "render/pageview.h"
+#include "view/pageview.h"
 
 #include <QTest>
 #include <QTimer>

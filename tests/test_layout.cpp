@@ -7,7 +7,7 @@
 
 #include "layoutlines.h"
 #include "markuprules.h"
-#include "render/pageview.h"
+#include "view/pageview.h"
 
 #include <QPainter>
 #include <QTest>

@@ -17,7 +17,7 @@
 #include "helpview/helpviewer.h"
 #include "render/colors.h"
 #include "render/devicepixels.h"
-#include "render/windowscale.h"
+#include "view/windowscale.h"
 
 #include <QAccessible>
 #include <QApplication>

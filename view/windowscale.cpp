@@ -1,4 +1,4 @@
-#include "render/windowscale.h"
+#include "view/windowscale.h"
 
 #include "document/pagegeometry.h"
 

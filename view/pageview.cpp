@@ -1,8 +1,8 @@
-#include "render/pageview.h"
+#include "view/pageview.h"
 
 #include "render/colors.h"
 #include "render/devicepixels.h"
-#include "render/windowscale.h"
+#include "view/windowscale.h"
 
 #include <QTransform>
 

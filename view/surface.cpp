@@ -1,8 +1,8 @@
-#include "render/surface.h"
+#include "view/surface.h"
 
 #include "base/errorreport.h"
-#include "render/pageaccessible.h"
-#include "render/windowscale.h"
+#include "view/pageaccessible.h"
+#include "view/windowscale.h"
 
 #include <QCoreApplication>
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
-#include "render/pageaccessible.h"
+#include "view/pageaccessible.h"
 
-#include "render/surface.h"
-#include "render/windowscale.h"
+#include "view/surface.h"
+#include "view/windowscale.h"
 
 namespace render {
 
