@@ -5,7 +5,6 @@
 #include "render/devicepixels.h"
 #include "render/glyphs.h"
 
-#include <QScopeGuard>
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
@@ -54,7 +53,6 @@ PageRenderer::PageRenderer(LineSource lines, RowClearing clearing)
       markerGlyph_(createMarkerGlyph()),
       machine_(pointerGlyph_, markerGlyph_)
 {
-    machine_.setCleanMap(&clean_);
 }
 
 void PageRenderer::createSurface(double ratio)
@@ -135,13 +133,11 @@ void PageRenderer::drawRow(int line, int topLine, DisplayMode mode)
 {
     const int top = doc::rowTop(line, topLine);
     base::checkRange(top, 0, 65535);
-    RowRecord row{lines_(line), QRect(), QRect()};
+    RowRecord row{lines_(line), LineReach()};
     if (!row.text.isEmpty()) {
         QPainter p(&page_);
-        machine_.drawLine(p, row.text, top, mode);
+        row.reach = machine_.drawLine(p, row.text, top, mode, &clean_);
         ++stats_.linesDrawn;
-        row.reach = machine_.lastReach();
-        row.changed = machine_.lastChange().value_or(QRect());
     }
     const int index = line - topLine;
     if (index >= 0 && index < doc::kRows)
@@ -156,7 +152,7 @@ void PageRenderer::renderAfresh(int topLine, DisplayMode mode)
         clearDevice(0, deviceBand(0, doc::kPageTop - 1).bottom());
         clearDevice(deviceBand(doc::rowTop(last + 1, topLine), doc::kPageSize - 1).top(), page_.height() - 1);
         for (int line = topLine; line <= last; ++line) {
-            const QRect band = deviceBand(doc::rowTop(line, topLine), doc::rowTop(line, topLine) + doc::kRowHeight - 1);
+            const QRect band = lineBand(line, topLine);
             clearDevice(band.top(), band.bottom());
             drawRow(line, topLine, mode);
         }
@@ -181,9 +177,16 @@ void PageRenderer::renderAfresh(int topLine, DisplayMode mode)
     recordValid_ = true;
 }
 
+// Returns the device rows of the band of page row index.
 QRect PageRenderer::rowBand(int index) const
 {
-    const int top = doc::kPageTop + index * doc::kRowHeight;
+    return lineBand(index, 0);
+}
+
+// Returns the device rows of the band line takes on the page from topLine.
+QRect PageRenderer::lineBand(int line, int topLine) const
+{
+    const int top = doc::rowTop(line, topLine);
     return deviceBand(top, top + doc::kRowHeight - 1);
 }
 
@@ -196,16 +199,17 @@ int PageRenderer::rowStep() const
 // Returns whether the drawing of page row index may touch device rows top..bottom.
 bool PageRenderer::reaches(int index, int top, int bottom) const
 {
-    const std::optional<QRect> &reach = rows_[size_t(index)].reach;
-    return reach && !reach->isEmpty() && reach->top() <= bottom && reach->bottom() >= top;
+    const LineReach &reach = rows_[size_t(index)].reach;
+    return reach.known && !reach.touched.isEmpty() && reach.touched.top() <= bottom && reach.touched.bottom() >= top;
 }
 
 // Returns whether everything page row index drew lies in its own band.
 bool PageRenderer::withinBand(int index) const
 {
-    const std::optional<QRect> &reach = rows_[size_t(index)].reach;
+    const LineReach &reach = rows_[size_t(index)].reach;
     const QRect band = rowBand(index);
-    return reach && (reach->isEmpty() || (reach->top() >= band.top() && reach->bottom() <= band.bottom()));
+    return reach.known
+        && (reach.touched.isEmpty() || (reach.touched.top() >= band.top() && reach.touched.bottom() <= band.bottom()));
 }
 
 // Returns whether row index drew only in its band and no other row drew there.
@@ -213,7 +217,7 @@ bool PageRenderer::aloneInBand(int index) const
 {
     const QRect band = rowBand(index);
     for (int r = 0; r < doc::kRows; ++r) {
-        if (r == index ? !withinBand(r) : !rows_[size_t(r)].reach || reaches(r, band.top(), band.bottom()))
+        if (r == index ? !withinBand(r) : !rows_[size_t(r)].reach.known || reaches(r, band.top(), band.bottom()))
             return false;
     }
     return true;
@@ -232,10 +236,10 @@ bool PageRenderer::canMove(int topLine, DisplayMode mode) const
         // The help viewer clears each band before its row, which hides what
         // the row above drew there; only rows that stay in their band are
         // moved there. The editor's rows are drawn again where they overlap.
-        if (!rows_[size_t(r)].reach || (clearing_ == RowClearing::EachRow && !withinBand(r)))
+        if (!rows_[size_t(r)].reach.known || (clearing_ == RowClearing::EachRow && !withinBand(r)))
             return false;
         const QRect band = rowBand(r);
-        const QRect &reach = *rows_[size_t(r)].reach;
+        const QRect &reach = rows_[size_t(r)].reach.touched;
         if (!reach.isEmpty() && (reach.top() < band.top() - band.height() || reach.bottom() > band.bottom() + band.height()))
             return false;
         if (old >= 0 && old < doc::kRows && rows_[size_t(old)].text != lines_(topLine + r))
@@ -263,18 +267,18 @@ bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
                                   {rowBand(newRow).top(), rowBand(newRow).bottom()}, gone};
     if (step > 0) {
         // The last row is drawn last: it goes over what the rows above left.
-        rows_[size_t(newRow)] = RowRecord{lines_(line), std::nullopt, QRect()};
+        rows_[size_t(newRow)] = RowRecord{lines_(line), LineReach{false, QRect(), QRect()}};
         redrawDeviceRows(spans, mode, -1);
         drawRow(line, topLine, mode);
     } else {
         // The first row is drawn first: what it changed beyond its band is drawn
         // again once that is known, so that the rows below lie over it.
-        rows_[size_t(newRow)] = RowRecord{lines_(line), rowBand(newRow), rowBand(newRow)};
+        rows_[size_t(newRow)] = RowRecord{lines_(line), LineReach{true, rowBand(newRow), rowBand(newRow)}};
         redrawDeviceRows(spans, mode, newRow);
-        if (const QRect &changed = rows_[size_t(newRow)].changed; !changed.isEmpty())
+        if (const QRect &changed = rows_[size_t(newRow)].reach.changed; !changed.isEmpty())
             redrawDeviceRows({{rowBand(newRow).bottom() + 1, changed.bottom()}}, mode, -1);
     }
-    if (!rows_[size_t(newRow)].reach || (clearing_ == RowClearing::EachRow && !withinBand(newRow)))
+    if (!rows_[size_t(newRow)].reach.known || (clearing_ == RowClearing::EachRow && !withinBand(newRow)))
         return false;
     recordTop_ = topLine;
     recordValid_ = true;
@@ -291,10 +295,8 @@ void PageRenderer::shiftImage(int step)
         std::rotate(rows_.begin(), rows_.begin() + 1, rows_.end());
     else
         std::rotate(rows_.rbegin(), rows_.rbegin() + 1, rows_.rend());
-    for (RowRecord &row : rows_) {
-        row.reach = row.reach->translated(0, -step * band);
-        row.changed.translate(0, -step * band);
-    }
+    for (RowRecord &row : rows_)
+        row.reach = row.reach.translated(-step * band);
 }
 
 // Returns the device rows, where the image's pixels go, that the row leaving
@@ -305,14 +307,14 @@ PageRenderer::DeviceRows PageRenderer::goneRows(int step) const
     if (step > 0) {
         // What the first row drew below its band, onto pixels that were clear
         // then whatever the rows around it hold, as rows reach one band at most.
-        const QRect &changed = rows_[0].changed;
+        const QRect &changed = rows_[0].reach.changed;
         if (changed.isEmpty())
             return {1, 0};
         return {rowBand(0).bottom() + 1 - band, changed.bottom() - band};
     }
     // What the last row drew above its band lay over the row above it.
     const int last = doc::kRows - 1;
-    const QRect &reach = *rows_[size_t(last)].reach;
+    const QRect &reach = rows_[size_t(last)].reach.touched;
     if (reach.isEmpty())
         return {1, 0};
     return {reach.top() + band, rowBand(last).top() - 1 + band};
@@ -356,22 +358,18 @@ void PageRenderer::redrawSpan(const DeviceRows &span, DisplayMode mode, int pend
     const int shift = std::min(firstRow, span.top / band);
     const int origin = shift * band;
     prepareStrip(span.bottom - origin + 1);
-    machine_.setCleanMap(&stripClean_);
-    const auto restore = qScopeGuard([this] { machine_.setCleanMap(&clean_); });
     QPainter p(&strip_);
     for (int r = firstRow; r < doc::kRows; ++r) {
         RowRecord &row = rows_[size_t(r)];
         if (!reaches(r, span.top, span.bottom))
             continue;
+        LineReach drawn;
         if (!row.text.isEmpty()) {
-            machine_.drawLine(p, row.text, doc::kPageTop + (r - shift) * doc::kRowHeight, mode);
+            drawn = machine_.drawLine(p, row.text, doc::rowTop(r, shift), mode, &stripClean_);
             ++stats_.linesDrawn;
         }
-        if (r == pending) {
-            const std::optional<QRect> reach = machine_.lastReach();
-            row.reach = row.text.isEmpty() ? QRect() : reach ? std::optional(reach->translated(0, origin)) : std::nullopt;
-            row.changed = row.text.isEmpty() ? QRect() : machine_.lastChange().value_or(QRect()).translated(0, origin);
-        }
+        if (r == pending)
+            row.reach = drawn.translated(origin);
     }
     p.end();
     copyFromStrip(span, origin);
@@ -418,8 +416,7 @@ void PageRenderer::renderRow(int line, int topLine, DisplayMode mode)
     const bool inRecord = recordValid_ && topLine == recordTop_ && mode == recordMode_ && index >= 0
         && index < doc::kRows && aloneInBand(index);
     recordValid_ = false;
-    const int top = doc::rowTop(line, topLine);
-    const QRect band = deviceBand(top, top + doc::kRowHeight - 1);
+    const QRect band = lineBand(line, topLine);
     clearDevice(band.top(), band.bottom());
     drawRow(line, topLine, mode);
     ++stats_.rowRenders;

@@ -15,7 +15,6 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 namespace render {
@@ -67,11 +66,8 @@ private:
     // What the image shows of one row.
     struct RowRecord {
         QByteArray text;
-        // The device pixels its drawing may have touched (empty: none); nothing
-        // when that is unknown.
-        std::optional<QRect> reach = QRect();
-        // The part of reach whose pixels the drawing changed.
-        QRect changed;
+        // Where its drawing reached on the page image.
+        LineReach reach;
     };
     // Device pixel rows top..bottom of the page image.
     struct DeviceRows {
@@ -81,6 +77,7 @@ private:
 
     QRect deviceBand(int top, int bottom) const;
     QRect rowBand(int index) const;
+    QRect lineBand(int line, int topLine) const;
     int rowStep() const;
     bool reaches(int index, int top, int bottom) const;
     bool withinBand(int index) const;
