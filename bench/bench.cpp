@@ -247,10 +247,14 @@ Figures measurePeer(const QString &densePath, const QString &linkedPath,
     return f;
 }
 
-// Where a child run of this program draws: the screen's pixel ratio and the window's scale.
+// Which editor a child run of this program times.
+enum class Editor { Ours, Peer };
+// Where a child run of this program draws: the screen's pixel ratio and the
+// window's scale, and which editor it times (the peer only at scale 1).
 struct Setting {
     int ratio;
     double scale;
+    Editor editor = Editor::Ours;
 };
 // The figures a child run reports, in microseconds; -1 when it could not run.
 struct ChildFigures {
@@ -265,8 +269,9 @@ ChildFigures figuresAt(Setting setting)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(setting.ratio));
     proc.setProcessEnvironment(env);
-    proc.start(QCoreApplication::applicationFilePath(),
-               {QStringLiteral("--page-figure"), QString::number(setting.scale)});
+    const QString mode = setting.editor == Editor::Ours ? QStringLiteral("--page-figure")
+                                                        : QStringLiteral("--peer-page-figure");
+    proc.start(QCoreApplication::applicationFilePath(), {mode, QString::number(setting.scale)});
     if (!proc.waitForFinished(120000))
         return {};
     const QList<QByteArray> numbers = proc.readAllStandardOutput().simplified().split(' ');
@@ -406,6 +411,11 @@ int main(int argc, char **argv)
         std::printf("%.1f %.1f\n", f.page, f.keystroke);
         return 0;
     }
+    if (args.size() == 3 && args[1] == QLatin1String("--peer-page-figure")) {
+        const Figures f = measurePeer(densePath, linkedPath, QPlainTextEdit::NoWrap);
+        std::printf("%.1f %.1f\n", f.page, f.keystroke);
+        return 0;
+    }
 
     const Figures ours = measureOurs(densePath, linkedPath);
     // Without wrapping the peer shows the same 120-character lines one per row,
@@ -416,6 +426,7 @@ int main(int argc, char **argv)
     const Figures wrapped = measurePeer(densePath, linkedPath, QPlainTextEdit::WidgetWidth);
     const double exportMillis = measureExport(linkedPath, dir.filePath(QStringLiteral("site")));
     const auto [atRatio1, atRatio2] = figuresInTurn(5, {1, 1.0}, {2, 1.0});
+    const auto [oursAtRatio2, peerAtRatio2] = figuresInTurn(5, {2, 1.0}, {2, 1.0, Editor::Peer});
     const auto [atScale1, atScale08] = figuresInTurn(5, {1, 1.0}, {1, 0.8});
     const QString binDir = QCoreApplication::applicationDirPath();
     const auto [editor, bare] = measureStartup(binDir + QStringLiteral("/bench_startup"),
@@ -445,6 +456,9 @@ int main(int argc, char **argv)
     // Against our own page at ratio 1: four times the pixels.
     row("full page at ratio 2; ours at 1", atRatio2.page, atRatio1.page, "us", "<= 4x ratio 1",
         atRatio1.page > 0 && atRatio2.page > 0 && atRatio2.page <= 4 * atRatio1.page);
+    // Like for like: both pages at ratio 2, each child run in turn with the other.
+    row("full page at ratio 2; peer at 2", oursAtRatio2.page, peerAtRatio2.page, "us", ">= 2.5x peer",
+        oursAtRatio2.page > 0 && peerAtRatio2.page >= 2.5 * oursAtRatio2.page);
     // A window fitted to a laptop's screen: two thirds of the pixels, the
     // same characters; it is held to the full page's own target.
     row("full page, fitted scale 0.8; at 1", atScale08.page, atScale1.page, "us", "<= 1000 us",

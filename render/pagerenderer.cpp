@@ -1,3 +1,10 @@
+// The page renderer. Sections, in order:
+//   the page afresh        createSurface, deviceBand, clearDevice, drawRow, renderAfresh
+//   row bands and reach    rowBand, lineBand, rowStep, reaches, withinBand, aloneInBand
+//   the one-row move       canMove, moveByOneRow, shiftImage, goneRows
+//   strip repair           redrawDeviceRows, redrawSpan, prepareStrip, copyFromStrip
+//   entries                renderPage, renderRow, columnX, paintDevicePixels
+
 #include "render/pagerenderer.h"
 
 #include "base/checked.h"
@@ -5,7 +12,6 @@
 #include "render/devicepixels.h"
 #include "render/glyphs.h"
 
-#include <QScopeGuard>
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
@@ -20,31 +26,6 @@ namespace {
 // one way moves its pixels once in twice this many rows.
 constexpr int kSpareRows = 8;
 
-void releaseBuffer(void *holder)
-{
-    delete static_cast<std::shared_ptr<uchar[]> *>(holder);
-}
-
-// Gives rows top..bottom of image the page colour, as far as map says they
-// hold anything else.
-void clearRows(QImage &image, CleanMap &map, int top, int bottom)
-{
-    // Only what was drawn since the rows were last clear needs the page colour again.
-    // Each row is copied from one clear row: the library's copy is the fastest
-    // way to put the same pixels into memory.
-    static std::vector<QRgb> clearRow;
-    if (clearRow.size() < size_t(image.width()))
-        clearRow.assign(size_t(image.width()), toRgb(kPageColor));
-    uchar *bits = image.bits();
-    for (int y = std::max(top, 0); y <= std::min(bottom, image.height() - 1); ++y) {
-        const int right = std::min(map.dirtyRight(y), image.width());
-        if (right > 0)
-            std::memcpy(bits + qsizetype(y) * image.bytesPerLine(), clearRow.data(),
-                        size_t(right) * sizeof(QRgb));
-    }
-    map.markClean(top, bottom);
-}
-
 } // namespace
 
 PageRenderer::PageRenderer(LineSource lines, RowClearing clearing)
@@ -54,71 +35,14 @@ PageRenderer::PageRenderer(LineSource lines, RowClearing clearing)
       markerGlyph_(createMarkerGlyph()),
       machine_(pointerGlyph_, markerGlyph_)
 {
-    machine_.setCleanMap(&clean_);
 }
 
 void PageRenderer::createSurface(double ratio)
 {
     machine_.setDeviceRatio(ratio);
-    const int size = toDevice(doc::kPageSize, ratio);
     const int spare = kSpareRows * int(std::ceil(doc::kRowHeight * ratio));
-    allocateBuffer(size + 2 * spare);
-    viewAt(spare);
-    // Nothing is known of the new image: clearing fills every row.
-    clean_ = CleanMap(size);
-    clearDevice(0, size - 1);
+    page_.create(toDevice(doc::kPageSize, ratio), spare);
     recordValid_ = false;
-}
-
-// Returns the width and height of the page image in device pixels.
-int PageRenderer::deviceSize() const
-{
-    return toDevice(doc::kPageSize, deviceRatio());
-}
-
-void PageRenderer::allocateBuffer(int rows)
-{
-    buffer_.reset(new uchar[size_t(rows) * size_t(deviceSize()) * sizeof(QRgb)]);
-    bufferRows_ = rows;
-}
-
-// Makes the page image show the buffer from device row top on.
-void PageRenderer::viewAt(int top)
-{
-    const int size = deviceSize();
-    const qsizetype stride = qsizetype(size) * qsizetype(sizeof(QRgb));
-    viewTop_ = top;
-    page_ = QImage(buffer_.get() + top * stride, size, size, stride, QImage::Format_RGB32, releaseBuffer,
-                   new std::shared_ptr<uchar[]>(buffer_));
-}
-
-// Gives the page a buffer of its own while a copy of its image is held
-// elsewhere, so that the copy keeps the pixels it had, as any image copy does.
-void PageRenderer::ownImage()
-{
-    if (page_.isDetached())
-        return;
-    const std::shared_ptr<uchar[]> held = buffer_;
-    const size_t at = size_t(viewTop_) * size_t(page_.bytesPerLine());
-    allocateBuffer(bufferRows_);
-    std::memcpy(buffer_.get() + at, held.get() + at, page_.sizeInBytes());
-    viewAt(viewTop_);
-}
-
-// Moves the page image's window on the buffer down by `by` device rows (up
-// for a negative by): the image shows its pixels that many rows higher.
-void PageRenderer::slideImage(int by)
-{
-    if (viewTop_ + by < 0 || viewTop_ + by + page_.height() > bufferRows_) {
-        // Out of spare rows: the page goes to the far end of the buffer, so
-        // that moving on the same way finds every spare row ahead of it.
-        const int to = by > 0 ? 0 : bufferRows_ - page_.height();
-        const qsizetype stride = page_.bytesPerLine();
-        std::memmove(buffer_.get() + to * stride, buffer_.get() + viewTop_ * stride, page_.sizeInBytes());
-        viewTop_ = to;
-    }
-    viewAt(viewTop_ + by);
-    clean_.scroll(by);
 }
 
 QRect PageRenderer::deviceBand(int top, int bottom) const
@@ -128,20 +52,18 @@ QRect PageRenderer::deviceBand(int top, int bottom) const
 
 void PageRenderer::clearDevice(int top, int bottom)
 {
-    clearRows(page_, clean_, top, bottom);
+    page_.clear(top, bottom);
 }
 
 void PageRenderer::drawRow(int line, int topLine, DisplayMode mode)
 {
     const int top = doc::rowTop(line, topLine);
     base::checkRange(top, 0, 65535);
-    RowRecord row{lines_(line), QRect(), QRect()};
+    RowRecord row{lines_(line), LineReach()};
     if (!row.text.isEmpty()) {
-        QPainter p(&page_);
-        machine_.drawLine(p, row.text, top, mode);
+        QPainter p(&page_.image());
+        row.reach = machine_.drawLine(p, row.text, top, mode, &page_.clean());
         ++stats_.linesDrawn;
-        row.reach = machine_.lastReach();
-        row.changed = machine_.lastChange().value_or(QRect());
     }
     const int index = line - topLine;
     if (index >= 0 && index < doc::kRows)
@@ -154,9 +76,9 @@ void PageRenderer::renderAfresh(int topLine, DisplayMode mode)
     const int last = topLine + doc::kRows - 1;
     if (clearing_ == RowClearing::EachRow) {
         clearDevice(0, deviceBand(0, doc::kPageTop - 1).bottom());
-        clearDevice(deviceBand(doc::rowTop(last + 1, topLine), doc::kPageSize - 1).top(), page_.height() - 1);
+        clearDevice(deviceBand(doc::rowTop(last + 1, topLine), doc::kPageSize - 1).top(), page_.image().height() - 1);
         for (int line = topLine; line <= last; ++line) {
-            const QRect band = deviceBand(doc::rowTop(line, topLine), doc::rowTop(line, topLine) + doc::kRowHeight - 1);
+            const QRect band = lineBand(line, topLine);
             clearDevice(band.top(), band.bottom());
             drawRow(line, topLine, mode);
         }
@@ -174,16 +96,23 @@ void PageRenderer::renderAfresh(int topLine, DisplayMode mode)
             }
             drawRow(line, topLine, mode);
         }
-        clearDevice(cleared + 1, page_.height() - 1);
+        clearDevice(cleared + 1, page_.image().height() - 1);
     }
     recordTop_ = topLine;
     recordMode_ = mode;
     recordValid_ = true;
 }
 
+// Returns the device rows of the band of page row index.
 QRect PageRenderer::rowBand(int index) const
 {
-    const int top = doc::kPageTop + index * doc::kRowHeight;
+    return lineBand(index, 0);
+}
+
+// Returns the device rows of the band line takes on the page from topLine.
+QRect PageRenderer::lineBand(int line, int topLine) const
+{
+    const int top = doc::rowTop(line, topLine);
     return deviceBand(top, top + doc::kRowHeight - 1);
 }
 
@@ -196,16 +125,17 @@ int PageRenderer::rowStep() const
 // Returns whether the drawing of page row index may touch device rows top..bottom.
 bool PageRenderer::reaches(int index, int top, int bottom) const
 {
-    const std::optional<QRect> &reach = rows_[size_t(index)].reach;
-    return reach && !reach->isEmpty() && reach->top() <= bottom && reach->bottom() >= top;
+    const LineReach &reach = rows_[size_t(index)].reach;
+    return reach.known && !reach.touched.isEmpty() && reach.touched.top() <= bottom && reach.touched.bottom() >= top;
 }
 
 // Returns whether everything page row index drew lies in its own band.
 bool PageRenderer::withinBand(int index) const
 {
-    const std::optional<QRect> &reach = rows_[size_t(index)].reach;
+    const LineReach &reach = rows_[size_t(index)].reach;
     const QRect band = rowBand(index);
-    return reach && (reach->isEmpty() || (reach->top() >= band.top() && reach->bottom() <= band.bottom()));
+    return reach.known
+        && (reach.touched.isEmpty() || (reach.touched.top() >= band.top() && reach.touched.bottom() <= band.bottom()));
 }
 
 // Returns whether row index drew only in its band and no other row drew there.
@@ -213,7 +143,7 @@ bool PageRenderer::aloneInBand(int index) const
 {
     const QRect band = rowBand(index);
     for (int r = 0; r < doc::kRows; ++r) {
-        if (r == index ? !withinBand(r) : !rows_[size_t(r)].reach || reaches(r, band.top(), band.bottom()))
+        if (r == index ? !withinBand(r) : !rows_[size_t(r)].reach.known || reaches(r, band.top(), band.bottom()))
             return false;
     }
     return true;
@@ -232,10 +162,10 @@ bool PageRenderer::canMove(int topLine, DisplayMode mode) const
         // The help viewer clears each band before its row, which hides what
         // the row above drew there; only rows that stay in their band are
         // moved there. The editor's rows are drawn again where they overlap.
-        if (!rows_[size_t(r)].reach || (clearing_ == RowClearing::EachRow && !withinBand(r)))
+        if (!rows_[size_t(r)].reach.known || (clearing_ == RowClearing::EachRow && !withinBand(r)))
             return false;
         const QRect band = rowBand(r);
-        const QRect &reach = *rows_[size_t(r)].reach;
+        const QRect &reach = rows_[size_t(r)].reach.touched;
         if (!reach.isEmpty() && (reach.top() < band.top() - band.height() || reach.bottom() > band.bottom() + band.height()))
             return false;
         if (old >= 0 && old < doc::kRows && rows_[size_t(old)].text != lines_(topLine + r))
@@ -259,22 +189,22 @@ bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
     const int line = topLine + newRow;
     // Drawn afresh: the margins above and below the rows, what the leaving row
     // drew, and the new row's band.
-    std::vector<DeviceRows> spans{{0, first - 1}, {first + band * doc::kRows, page_.height() - 1},
+    std::vector<DeviceRows> spans{{0, first - 1}, {first + band * doc::kRows, page_.image().height() - 1},
                                   {rowBand(newRow).top(), rowBand(newRow).bottom()}, gone};
     if (step > 0) {
         // The last row is drawn last: it goes over what the rows above left.
-        rows_[size_t(newRow)] = RowRecord{lines_(line), std::nullopt, QRect()};
+        rows_[size_t(newRow)] = RowRecord{lines_(line), LineReach{false, QRect(), QRect()}};
         redrawDeviceRows(spans, mode, -1);
         drawRow(line, topLine, mode);
     } else {
         // The first row is drawn first: what it changed beyond its band is drawn
         // again once that is known, so that the rows below lie over it.
-        rows_[size_t(newRow)] = RowRecord{lines_(line), rowBand(newRow), rowBand(newRow)};
+        rows_[size_t(newRow)] = RowRecord{lines_(line), LineReach{true, rowBand(newRow), rowBand(newRow)}};
         redrawDeviceRows(spans, mode, newRow);
-        if (const QRect &changed = rows_[size_t(newRow)].changed; !changed.isEmpty())
+        if (const QRect &changed = rows_[size_t(newRow)].reach.changed; !changed.isEmpty())
             redrawDeviceRows({{rowBand(newRow).bottom() + 1, changed.bottom()}}, mode, -1);
     }
-    if (!rows_[size_t(newRow)].reach || (clearing_ == RowClearing::EachRow && !withinBand(newRow)))
+    if (!rows_[size_t(newRow)].reach.known || (clearing_ == RowClearing::EachRow && !withinBand(newRow)))
         return false;
     recordTop_ = topLine;
     recordValid_ = true;
@@ -286,15 +216,13 @@ bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
 void PageRenderer::shiftImage(int step)
 {
     const int band = rowStep();
-    slideImage(step * band);
+    page_.scroll(step * band);
     if (step > 0)
         std::rotate(rows_.begin(), rows_.begin() + 1, rows_.end());
     else
         std::rotate(rows_.rbegin(), rows_.rbegin() + 1, rows_.rend());
-    for (RowRecord &row : rows_) {
-        row.reach = row.reach->translated(0, -step * band);
-        row.changed.translate(0, -step * band);
-    }
+    for (RowRecord &row : rows_)
+        row.reach = row.reach.translated(-step * band);
 }
 
 // Returns the device rows, where the image's pixels go, that the row leaving
@@ -305,14 +233,14 @@ PageRenderer::DeviceRows PageRenderer::goneRows(int step) const
     if (step > 0) {
         // What the first row drew below its band, onto pixels that were clear
         // then whatever the rows around it hold, as rows reach one band at most.
-        const QRect &changed = rows_[0].changed;
+        const QRect &changed = rows_[0].reach.changed;
         if (changed.isEmpty())
             return {1, 0};
         return {rowBand(0).bottom() + 1 - band, changed.bottom() - band};
     }
     // What the last row drew above its band lay over the row above it.
     const int last = doc::kRows - 1;
-    const QRect &reach = *rows_[size_t(last)].reach;
+    const QRect &reach = rows_[size_t(last)].reach.touched;
     if (reach.isEmpty())
         return {1, 0};
     return {reach.top() + band, rowBand(last).top() - 1 + band};
@@ -324,7 +252,7 @@ void PageRenderer::redrawDeviceRows(std::vector<DeviceRows> spans, DisplayMode m
     std::vector<DeviceRows> merged;
     for (DeviceRows span : spans) {
         span.top = std::max(span.top, 0);
-        span.bottom = std::min(span.bottom, page_.height() - 1);
+        span.bottom = std::min(span.bottom, page_.image().height() - 1);
         if (span.top > span.bottom)
             continue;
         if (!merged.empty() && span.top <= merged.back().bottom + 1)
@@ -356,22 +284,18 @@ void PageRenderer::redrawSpan(const DeviceRows &span, DisplayMode mode, int pend
     const int shift = std::min(firstRow, span.top / band);
     const int origin = shift * band;
     prepareStrip(span.bottom - origin + 1);
-    machine_.setCleanMap(&stripClean_);
-    const auto restore = qScopeGuard([this] { machine_.setCleanMap(&clean_); });
     QPainter p(&strip_);
     for (int r = firstRow; r < doc::kRows; ++r) {
         RowRecord &row = rows_[size_t(r)];
         if (!reaches(r, span.top, span.bottom))
             continue;
+        LineReach drawn;
         if (!row.text.isEmpty()) {
-            machine_.drawLine(p, row.text, doc::kPageTop + (r - shift) * doc::kRowHeight, mode);
+            drawn = machine_.drawLine(p, row.text, doc::rowTop(r, shift), mode, &stripClean_);
             ++stats_.linesDrawn;
         }
-        if (r == pending) {
-            const std::optional<QRect> reach = machine_.lastReach();
-            row.reach = row.text.isEmpty() ? QRect() : reach ? std::optional(reach->translated(0, origin)) : std::nullopt;
-            row.changed = row.text.isEmpty() ? QRect() : machine_.lastChange().value_or(QRect()).translated(0, origin);
-        }
+        if (r == pending)
+            row.reach = drawn.translated(origin);
     }
     p.end();
     copyFromStrip(span, origin);
@@ -380,9 +304,9 @@ void PageRenderer::redrawSpan(const DeviceRows &span, DisplayMode mode, int pend
 // Makes the first height rows of the strip clear, making the strip when it is smaller.
 void PageRenderer::prepareStrip(int height)
 {
-    if (strip_.width() != page_.width() || strip_.height() < height) {
+    if (strip_.width() != page_.image().width() || strip_.height() < height) {
         const int band = rowStep();
-        strip_ = QImage(page_.width(), std::max(height, 3 * band), QImage::Format_RGB32);
+        strip_ = QImage(page_.image().width(), std::max(height, 3 * band), QImage::Format_RGB32);
         stripClean_ = CleanMap(strip_.height());
     }
     clearRows(strip_, stripClean_, 0, height - 1);
@@ -390,20 +314,20 @@ void PageRenderer::prepareStrip(int height)
 
 void PageRenderer::copyFromStrip(const DeviceRows &span, int origin)
 {
-    uchar *bits = page_.bits();
-    const qsizetype stride = page_.bytesPerLine();
+    uchar *bits = page_.image().bits();
+    const qsizetype stride = page_.image().bytesPerLine();
     for (int y = span.top; y <= span.bottom; ++y) {
         const int from = y - origin;
-        const int width = std::min(page_.width(), std::max(clean_.dirtyRight(y), stripClean_.dirtyRight(from)));
+        const int width = std::min(page_.image().width(), std::max(page_.clean().dirtyRight(y), stripClean_.dirtyRight(from)));
         if (width > 0)
             std::memcpy(bits + y * stride, strip_.constScanLine(from), size_t(width) * sizeof(QRgb));
-        clean_.copyRow(stripClean_, from, y);
+        page_.clean().copyRow(stripClean_, from, y);
     }
 }
 
 void PageRenderer::renderPage(int topLine, DisplayMode mode)
 {
-    ownImage();
+    page_.detach();
     if (!moveByOneRow(topLine, mode))
         renderAfresh(topLine, mode);
     ++stats_.pageRenders;
@@ -414,12 +338,11 @@ void PageRenderer::renderRow(int line, int topLine, DisplayMode mode)
     const int index = line - topLine;
     // The image stays what drawing the page afresh gives only when the row's
     // old and new drawings keep to its band and no other row draws there.
-    ownImage();
+    page_.detach();
     const bool inRecord = recordValid_ && topLine == recordTop_ && mode == recordMode_ && index >= 0
         && index < doc::kRows && aloneInBand(index);
     recordValid_ = false;
-    const int top = doc::rowTop(line, topLine);
-    const QRect band = deviceBand(top, top + doc::kRowHeight - 1);
+    const QRect band = lineBand(line, topLine);
     clearDevice(band.top(), band.bottom());
     drawRow(line, topLine, mode);
     ++stats_.rowRenders;

@@ -4,18 +4,16 @@
 // editor's page view, the help viewer and the command line's pages all render
 // through it. It owns the image, what is known of its clear pixels, and a
 // record of the rows it drew, so that a page moved by one line is moved in the
-// image and only its new row is drawn. The image is a window onto a taller
-// buffer: moving the page by a row moves the window, not the pixels.
+// image and only its new row is drawn.
 
 #include "document/pagegeometry.h"
 #include "render/cleanmap.h"
+#include "render/pageimage.h"
 #include "render/stylemachine.h"
 
 #include <QImage>
 #include <array>
 #include <functional>
-#include <memory>
-#include <optional>
 #include <vector>
 
 namespace render {
@@ -52,7 +50,7 @@ public:
     int columnX(int column, int line, DisplayMode mode);
 
     // Returns the page image in device pixels.
-    const QImage &image() const { return page_; }
+    const QImage &image() const { return page_.image(); }
     // Returns the device pixel ratio the page is drawn at.
     double deviceRatio() const { return machine_.deviceRatio(); }
     // Returns the style machine that draws and measures the page.
@@ -67,11 +65,8 @@ private:
     // What the image shows of one row.
     struct RowRecord {
         QByteArray text;
-        // The device pixels its drawing may have touched (empty: none); nothing
-        // when that is unknown.
-        std::optional<QRect> reach = QRect();
-        // The part of reach whose pixels the drawing changed.
-        QRect changed;
+        // Where its drawing reached on the page image.
+        LineReach reach;
     };
     // Device pixel rows top..bottom of the page image.
     struct DeviceRows {
@@ -81,6 +76,7 @@ private:
 
     QRect deviceBand(int top, int bottom) const;
     QRect rowBand(int index) const;
+    QRect lineBand(int line, int topLine) const;
     int rowStep() const;
     bool reaches(int index, int top, int bottom) const;
     bool withinBand(int index) const;
@@ -92,11 +88,6 @@ private:
     bool moveByOneRow(int topLine, DisplayMode mode);
     DeviceRows goneRows(int step) const;
     void shiftImage(int step);
-    void slideImage(int by);
-    int deviceSize() const;
-    void allocateBuffer(int rows);
-    void viewAt(int top);
-    void ownImage();
     void prepareStrip(int height);
     void redrawDeviceRows(std::vector<DeviceRows> spans, DisplayMode mode, int pending);
     void redrawSpan(const DeviceRows &span, DisplayMode mode, int pending);
@@ -107,13 +98,7 @@ private:
     QImage pointerGlyph_;
     QImage markerGlyph_;
     StyleMachine machine_;
-    // The buffer of rows the page image shows part of, from row viewTop_ on;
-    // every copy of the image keeps the buffer it shows alive.
-    std::shared_ptr<uchar[]> buffer_;
-    int bufferRows_ = 0;
-    int viewTop_ = 0;
-    QImage page_;
-    CleanMap clean_;
+    PageImage page_;
     RenderStats stats_;
     // The page the image shows, when it is known row by row.
     bool recordValid_ = false;

@@ -13,6 +13,7 @@
 #include "render/devicepixels.h"
 #include "render/glyphs.h"
 
+#include <QScopeGuard>
 #include <algorithm>
 
 namespace render {
@@ -95,8 +96,8 @@ int StyleMachine::advanceWidth(uint8_t ch)
 
 void StyleMachine::reach(const QRect &r)
 {
-    reach_ |= r;
-    changed_ |= r;
+    drawn_.touched |= r;
+    drawn_.changed |= r;
 }
 
 void StyleMachine::fill(QPainter &p, const QRect &r, uint32_t color)
@@ -106,7 +107,7 @@ void StyleMachine::fill(QPainter &p, const QRect &r, uint32_t color)
     if (target_.isValid() && r.width() > 0 && r.height() > 0) {
         if (walkClean_ && color == kPageColor && walkClean_->isClean(r)) {
             // Nothing changes here now, though the same fill over other pixels would.
-            reach_ |= r;
+            drawn_.touched |= r;
             return;
         }
         reach(r);
@@ -210,7 +211,7 @@ void StyleMachine::drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int ba
     }
     // Text drawn through the painter may reach anywhere (a fallback font's
     // glyph has no ink box here).
-    reachUnknown_ = true;
+    drawn_.known = false;
     if (walkClean_)
         walkClean_->markAllDirty();
     p.setPen(bgr(fontColor_));
@@ -327,18 +328,19 @@ int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPai
     return x;
 }
 
-void StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, DisplayMode mode)
+LineReach StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, DisplayMode mode,
+                                 CleanMap *clean)
 {
     rowTop = base::toUInt16(rowTop);
     target_ = path_ == DrawPath::Fast ? PixelTarget::of(p) : PixelTarget();
-    walkClean_ = target_.isValid() && clean_ && clean_->height() == target_.rect().height() ? clean_
-                                                                                          : nullptr;
-    if (clean_ && !walkClean_)
-        clean_->markAllDirty();
-    reach_ = QRect();
-    changed_ = QRect();
-    reachUnknown_ = false;
+    walkClean_ = target_.isValid() && clean && clean->height() == target_.rect().height() ? clean : nullptr;
+    if (clean && !walkClean_)
+        clean->markAllDirty();
+    drawn_ = LineReach();
+    // A range error leaves the walk halfway; the map must not outlive this call.
+    const auto detach = qScopeGuard([this] { walkClean_ = nullptr; });
     lastDrawX_ = walk(text, int(text.size()), mode, &p, rowTop, Purpose::Draw);
+    return drawn_;
 }
 
 void StyleMachine::traceLine(const QByteArray &text, int rowTop, DisplayMode mode, DrawListener &listener)

@@ -45,13 +45,29 @@ struct CellTrace {
     int reach = 0;                    // x just past the last pixel this cell draws; 0 when it draws nothing
 };
 
+// Where the drawing of one line reached on its target, in device pixels.
+struct LineReach {
+    // Whether touched bounds the drawing: a character drawn by the painter's
+    // text call (a fallback font's glyph) may reach anywhere.
+    bool known = true;
+    QRect touched; // the pixels the drawing may have touched (empty: none)
+    QRect changed; // the part of touched whose pixels it may have changed
+
+    // Returns the same reach moved down by dy device rows.
+    LineReach translated(int dy) const { return {known, touched.translated(0, dy), changed.translated(0, dy)}; }
+};
+
 class StyleMachine {
 public:
     // The glyphs are drawn for \@ and \#; their widths give the glyphs' advance.
     StyleMachine(const QImage &pointerGlyph, const QImage &markerGlyph);
 
-    // Draws the line's text into its row (top rowTop, logical) on the painter's surface.
-    void drawLine(QPainter &p, const QByteArray &text, int rowTop, DisplayMode mode);
+    // Draws the line's text into its row (top rowTop, logical) on the painter's
+    // surface, keeping clean (what is known of that surface, when given) up to
+    // date and leaving out fills it shows would change nothing; returns where
+    // the drawing reached.
+    LineReach drawLine(QPainter &p, const QByteArray &text, int rowTop, DisplayMode mode,
+                       CleanMap *clean = nullptr);
     // Walks the line as drawLine does, drawing nothing, and tells listener what
     // would be drawn and where (row top rowTop, logical pixels).
     void traceLine(const QByteArray &text, int rowTop, DisplayMode mode, DrawListener &listener);
@@ -74,24 +90,9 @@ public:
     void setDrawPath(DrawPath path) { path_ = path; }
     // Returns how characters are drawn.
     DrawPath drawPath() const { return path_; }
-    // Sets what is known about the image the drawing walks paint on, or none;
-    // the walks keep it up to date and skip fills that would change nothing.
-    void setCleanMap(CleanMap *map) { clean_ = map; }
 
     // Returns the x the last drawLine walk reached after its last cell (5 for an empty line).
     int lastDrawX() const { return lastDrawX_; }
-    // Returns the device pixels the last drawLine may have touched (empty when
-    // it drew nothing), or nothing when that is unknown.
-    std::optional<QRect> lastReach() const
-    {
-        return reachUnknown_ ? std::nullopt : std::optional<QRect>(reach_);
-    }
-    // Returns the part of lastReach whose pixels the last drawLine may have
-    // changed: fills left out because they would change nothing are not in it.
-    std::optional<QRect> lastChange() const
-    {
-        return reachUnknown_ ? std::nullopt : std::optional<QRect>(changed_);
-    }
 
 private:
     enum class Family : uint8_t { Arial, Courier };
@@ -137,18 +138,14 @@ private:
     // The image the fast path writes to without the painter; invalid when the
     // painter's state (clip, transform, format) needs the painter's own drawing.
     PixelTarget target_;
-    CleanMap *clean_ = nullptr;
     // The clean map while the walk writes through target_, otherwise null.
     CleanMap *walkClean_ = nullptr;
     // Box state of the drawing walk.
     bool boxOpen_ = false;
     int boxStartX_ = kLeftMargin;
     int lastDrawX_ = kLeftMargin;
-    // The device pixels the last drawing walk may have touched; unknown once
-    // a character went through the painter's text call.
-    QRect reach_;
-    QRect changed_;
-    bool reachUnknown_ = false;
+    // Where the drawing walk under way has reached so far.
+    LineReach drawn_;
     // Told of what the drawing walk draws, while a trace runs.
     DrawListener *listener_ = nullptr;
     // The cells of the tracing walk, or null while drawing or measuring.

@@ -3,6 +3,7 @@
 // the raw source view.
 
 #include "base/checked.h"
+#include "render/cleanmap.h"
 #include "render/colors.h"
 #include "render/fontbook.h"
 #include "render/glyphs.h"
@@ -264,6 +265,51 @@ private slots:
         const int third = colX("\\moo\\no", 7);
         QCOMPARE(pixel(img, third, bottom), kPageColor); // after \n the cells are page-coloured
         QCOMPARE(pixel(img, third + w, bottom), kWhite);
+    }
+
+    // What drawLine returns bounds what it drew; fills the clean map shows would
+    // change nothing are left out of the change but not of the reach.
+    void drawnLineReportsItsReach()
+    {
+        const QByteArray lines[] = {"\\moo\\noo", "\\[\\f LINK \\[ \\@go\\# \\bbold\\n\\tx", "plain words"};
+        for (const QByteArray &line : lines) {
+            QImage unknown = surface();
+            CleanMap unknownMap(unknown.height()); // nothing known: every fill is made
+            LineReach fromUnknown;
+            {
+                QPainter p(&unknown);
+                fromUnknown = m_.drawLine(p, line, kRowTop, DisplayMode::Rendered, &unknownMap);
+            }
+            QImage clear = surface();
+            CleanMap clearMap(clear.height());
+            clearMap.markClean(0, clear.height() - 1);
+            LineReach fromClear;
+            {
+                QPainter p(&clear);
+                fromClear = m_.drawLine(p, line, kRowTop, DisplayMode::Rendered, &clearMap);
+            }
+            QCOMPARE(clear, unknown);
+            const QRect drawnInk = ink(clear, clear.rect());
+            QVERIFY(fromClear.known && fromUnknown.known);
+            QVERIFY(!drawnInk.isEmpty());
+            QVERIFY2(fromClear.changed.contains(drawnInk), line.constData());
+            QVERIFY(fromClear.touched.contains(fromClear.changed));
+            QCOMPARE(fromUnknown.touched, fromClear.touched);
+            QCOMPARE(fromUnknown.changed, fromUnknown.touched);
+            // The map no longer takes any drawn pixel for clear.
+            for (int y = drawnInk.top(); y <= drawnInk.bottom(); ++y)
+                for (int x = drawnInk.left(); x <= drawnInk.right(); ++x)
+                    if (pixel(clear, x, y) != kPageColor)
+                        QVERIFY(!clearMap.isClean(QRect(x, y, 1, 1)));
+        }
+        // The page-coloured cells of the blanks after \n are laid on clear
+        // pixels: reached, not changed.
+        QImage img = surface();
+        CleanMap map(img.height());
+        map.markClean(0, img.height() - 1);
+        QPainter p(&img);
+        const LineReach reach = m_.drawLine(p, "\\moo\\n  ", kRowTop, DisplayMode::Rendered, &map);
+        QVERIFY(reach.touched.right() > reach.changed.right());
     }
 
     void sourceModeDrawsEveryByte()
