@@ -1,3 +1,12 @@
+// The main window. Sections, in order:
+// - the SOURCE CODE box and the page scroll bar (CodeBox, PageBar);
+// - the window: construction, the controls, the dialogs, set-up and tear-down;
+// - events: paint, keys, input methods, close, focus, wheel, the event filter;
+// - control handlers: the page, the SOURCE CODE box, the bar, the buttons, open,
+//   recovery, save, CLEAR, LINK and HELP;
+// - what the commands changed: the editor's notifications shown on the page,
+//   the scroll bar and the link table.
+
 #include "app/mainwindow.h"
 
 #include "app/ending.h"

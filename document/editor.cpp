@@ -1,3 +1,7 @@
+// The editor's commands. Sections, in order: reset and the page's top line
+// (the bar, the wheel, P1, clicks and jumps); the key-down and key-press
+// dispatch; the caret keys; the editing keys; replacing the document.
+
 #include "document/editor.h"
 
 #include "base/checked.h"

@@ -50,7 +50,8 @@ constexpr int kHelpboxLeft = 8, kHelpboxTop = 48, kHelpboxSize = kPageSize;
 constexpr int kScrollDownLimit = kLastBarTopLine;
 
 // What the editor tells its client after a command: what changed, never what
-// to draw. Each command sends at most one notification, after its state is final.
+// to draw. A notification comes once the state it reports is final; a command
+// sends one (moveCaretTo two when it first brings its line onto the page).
 class EditorListener {
 public:
     virtual ~EditorListener() = default;
@@ -81,7 +82,7 @@ public:
 
     // Shows the page whose top line is position + 1 (the scroll bar's value).
     void barMoved(int position);
-    // Brings the caret onto the page and limits its column; repaints nothing.
+    // Brings the caret onto the page and limits its column; notifies nothing.
     void clampCursor();
     // Moves the page up one line (wheel).
     void scrollUpOne();
