@@ -58,7 +58,7 @@ void MainWindow::applyWindowScale(double scale)
     if (helpform_)
         helpform_->setWindowScale(scale);
     page_.createPageBitmap(pageRatio());
-    repaintPage();
+    page_.repaintPage();
     update();
 }
 

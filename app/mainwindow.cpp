@@ -1,3 +1,12 @@
+// The main window. Sections, in order:
+// - the SOURCE CODE box and the page scroll bar (CodeBox, PageBar);
+// - the window: construction, the controls, the dialogs, set-up and tear-down;
+// - events: paint, keys, input methods, close, focus, wheel, the event filter;
+// - control handlers: the page, the SOURCE CODE box, the bar, the buttons, open,
+//   recovery, save, CLEAR, LINK and HELP;
+// - what the commands changed: the editor's notifications shown on the page,
+//   the scroll bar and the link table.
+
 #include "app/mainwindow.h"
 
 #include "app/ending.h"
@@ -21,6 +30,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QStyleOptionSlider>
 #include <QWheelEvent>
 
@@ -214,6 +224,7 @@ void MainWindow::buildControls()
     pageBar_->setFocusPolicy(Qt::NoFocus);
     pageBar_->setSingleStep(1);
     pageBar_->setPageStep(10);
+    pageBar_->setMaximum(doc::kBarMaximum);
     pageBar_->installEventFilter(this);
 
     msgtext_ = makeLabel(QStringLiteral("msgtext"), {8, 864, 801, 25}, Qt::AlignLeft);
@@ -276,9 +287,8 @@ QString MainWindow::runDialog(const QString &name, QFileDialog::AcceptMode mode,
 
 void MainWindow::setUpWindow()
 {
-    editor_.resetEditor();
     page_.createPageBitmap(pageRatio());
-    repaintPage();
+    editor_.resetEditor();
 }
 
 void MainWindow::tearDownWindow()
@@ -446,7 +456,7 @@ void MainWindow::sourceBoxClicked()
     s.sourceMode = s.sourceMode == render::DisplayMode::Source ? render::DisplayMode::Rendered
                                                                : render::DisplayMode::Source;
     codebox_->update();
-    repaintPage();
+    page_.repaintPage();
 }
 
 void MainWindow::barMoved()
@@ -480,7 +490,6 @@ void MainWindow::openFile(const QString &path)
     keepRecoveryCopy();
     const int count = editor_.replaceDocument(lines);
     linkClicked();
-    repaintPage();
     showMessage(QStringLiteral("file loaded. Lines = %1").arg(count));
     startRecoverySession();
     if (recovery_)
@@ -594,7 +603,6 @@ void MainWindow::clearClicked()
     editor_.resetEditor();
     startRecoverySession();
     codebox_->update();
-    repaintPage();
 }
 
 void MainWindow::linkClicked()
@@ -615,24 +623,46 @@ void MainWindow::helpClicked()
     helpform()->showHelp(this);
 }
 
-// ---- the commands' view of the window -------------------------------------
+// ---- what the commands changed --------------------------------------------
 
-void MainWindow::repaintPage() { page_.repaintPage(); }
-void MainWindow::repaintCursorRow() { page_.repaintCursorRow(); }
-void MainWindow::eraseCaret() { page_.eraseCaret(); }
-void MainWindow::drawCaret()
+void MainWindow::linesChanged(int first, int last)
 {
-    page_.drawCaret();
+    page_.showLines(first, last);
+}
+
+void MainWindow::caretMoved()
+{
+    page_.moveCaret();
     // The input method's candidate window follows the caret.
     if (hasFocus())
         QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
 }
-void MainWindow::forgetCaret() { page_.forgetCaret(); }
-int MainWindow::columnX(int column, int line) { return page_.columnX(column, line); }
-void MainWindow::setBarMaximum(int maximum) { pageBar_->setMaximum(maximum); }
-void MainWindow::setBarPosition(int position) { pageBar_->setValue(position); }
-int MainWindow::barMaximum() const { return pageBar_->maximum(); }
-void MainWindow::clearLinkTable() { links_.clearLinkTable(); }
+
+void MainWindow::topLineMoved()
+{
+    barFollowsTopLine();
+    page_.repaintPage();
+}
+
+void MainWindow::documentReplaced()
+{
+    links_.clearLinkTable();
+    barFollowsTopLine();
+    page_.repaintPage();
+}
+
+int MainWindow::columnX(int column, int line)
+{
+    return page_.columnX(column, line);
+}
+
+void MainWindow::barFollowsTopLine()
+{
+    // The editor owns the top line; the bar shows it without calling back, and
+    // stops at its maximum while keys take the page one line further.
+    const QSignalBlocker quiet(pageBar_);
+    pageBar_->setValue(editor_.state().topLine - 1);
+}
 
 void installMessageBoxReport()
 {

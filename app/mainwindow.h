@@ -64,7 +64,7 @@ private:
     bool paintedAtEnd_ = true;
 };
 
-class MainWindow : public QWidget, private doc::EditorView {
+class MainWindow : public QWidget, private doc::EditorListener {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget *parent = nullptr);
@@ -168,17 +168,13 @@ private:
     double pageRatio() const;
     void showMessage(const QString &text);
 
-    // The page view, the scroll bar and the link table as the commands see them.
-    void repaintPage() override;
-    void repaintCursorRow() override;
-    void eraseCaret() override;
-    void drawCaret() override;
-    void forgetCaret() override;
+    // What the editor's commands changed, shown on the page, the bar and the links.
+    void linesChanged(int first, int last) override;
+    void caretMoved() override;
+    void topLineMoved() override;
+    void documentReplaced() override;
     int columnX(int column, int line) override;
-    void setBarMaximum(int maximum) override;
-    void setBarPosition(int position) override;
-    int barMaximum() const override;
-    void clearLinkTable() override;
+    void barFollowsTopLine();
 
     doc::TextGrid grid_;
     doc::Editor editor_;

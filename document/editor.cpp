@@ -1,8 +1,10 @@
+// The editor's commands. Sections, in order: reset and the page's top line
+// (the bar, the wheel, P1, clicks and jumps); the key-down and key-press
+// dispatch; the caret keys; the editing keys; replacing the document.
+
 #include "document/editor.h"
 
 #include "base/checked.h"
-
-#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <array>
@@ -20,37 +22,29 @@ const std::array<std::string_view, 3> kAltCharTable = {
 };
 } // namespace
 
-Editor::Editor(TextGrid &grid, EditorView &view) : grid_(grid), view_(view) {}
+Editor::Editor(TextGrid &grid, EditorListener &listener) : grid_(grid), listener_(listener) {}
 
 void Editor::resetEditor()
 {
     s_.sourceMode = render::DisplayMode::Rendered;
+    s_.hoverTarget = 0;
+    moveToTop();
+    grid_.clearGrid();
+    listener_.documentReplaced();
+}
+
+void Editor::moveToTop()
+{
     s_.topLine = 1;
     s_.cursorLine = 1;
     s_.cursorColumn = 1;
-    view_.forgetCaret();
-    s_.hoverTarget = 0;
-    view_.setBarMaximum(kBarMaximum);
-    // Every caller renders the cleared page afterwards.
-    moveBarThenRender(0);
-    grid_.clearGrid();
-    view_.clearLinkTable();
 }
 
 void Editor::barMoved(int position)
 {
     s_.topLine = base::toInt16(position + 1);
     clampCursor();
-    if (!commandRenders_)
-        view_.repaintPage();
-}
-
-// The bar's change handler runs inside the setter; a command that renders the
-// page once it is done leaves the render to itself, so the page renders once.
-void Editor::moveBarThenRender(int position)
-{
-    const QScopedValueRollback<bool> inCommand(commandRenders_, true);
-    view_.setBarPosition(position);
+    listener_.topLineMoved();
 }
 
 void Editor::limitColumn()
@@ -73,11 +67,9 @@ void Editor::scrollUpOne()
 {
     if (s_.topLine <= 1)
         return;
-    view_.eraseCaret();
     s_.topLine -= 1;
-    moveBarThenRender(s_.topLine - 1);
     clampCursor();
-    view_.repaintPage();
+    listener_.topLineMoved();
 }
 
 void Editor::scrollDownOne()
@@ -86,11 +78,9 @@ void Editor::scrollDownOne()
     // so the page never passes line 969 this way.
     if (s_.cursorLine >= kScrollDownLimit)
         return;
-    view_.eraseCaret();
     s_.topLine += 1;
-    moveBarThenRender(s_.topLine - 1);
     clampCursor();
-    view_.repaintPage();
+    listener_.topLineMoved();
 }
 
 void Editor::wheelTurned(int delta, QPoint mouse, QPoint frameTopLeft)
@@ -105,11 +95,8 @@ void Editor::wheelTurned(int delta, QPoint mouse, QPoint frameTopLeft)
 
 void Editor::goToTop()
 {
-    s_.topLine = 1;
-    s_.cursorLine = 1;
-    s_.cursorColumn = 1;
-    moveBarThenRender(0);
-    view_.repaintPage();
+    moveToTop();
+    listener_.topLineMoved();
 }
 
 int Editor::lineAtY(int y) const
@@ -133,33 +120,25 @@ void Editor::placeCaret(int x, int y)
     while (mid != prev) {
         prev = mid;
         mid = (lo + hi) / 2;
-        const int w = view_.columnX(mid, line);
+        const int w = listener_.columnX(mid, line);
         if (x >= w)
             lo = mid;
         if (x <= w)
             hi = mid;
     }
     s_.cursorColumn = mid;
-    view_.eraseCaret();
-    view_.drawCaret();
+    listener_.caretMoved();
 }
 
 void Editor::jumpToLine(int line)
 {
     s_.hoverTarget = 0;
-    view_.eraseCaret();
-    s_.topLine = line;
+    // A jump stops where the scroll bar does; the caret then goes no lower than the last row.
+    s_.topLine = std::min(line, kLastBarTopLine);
     s_.cursorLine = line;
     s_.cursorColumn = 1;
-    moveBarThenRender(s_.topLine - 1);
-    // The bar did not move when it already stood at its maximum: keep the page
-    // from reaching past the last line by hand.
-    const int lastTop = view_.barMaximum() + 1;
-    if (s_.topLine > lastTop) {
-        s_.topLine = lastTop;
-        clampCursor();
-    }
-    view_.repaintPage();
+    clampCursor();
+    listener_.topLineMoved();
 }
 
 void Editor::moveCaretTo(int line, int column)
@@ -167,11 +146,10 @@ void Editor::moveCaretTo(int line, int column)
     base::checkRange(line, 1, kLines);
     if (line < s_.topLine || line >= s_.topLine + kRows)
         jumpToLine(line);
-    view_.eraseCaret();
     s_.cursorLine = line;
     s_.cursorColumn = std::clamp(column, 1, kColumns + 1);
     limitColumn();
-    view_.drawCaret();
+    listener_.caretMoved();
 }
 
 void Editor::handleKeyDown(int key, Modifiers mods)
@@ -221,74 +199,61 @@ void Editor::handleKeyPress(uint8_t ch)
 
 void Editor::keyEnd()
 {
-    view_.eraseCaret();
     s_.cursorColumn = grid_.lineLength(s_.cursorLine) + 1;
-    view_.drawCaret();
+    listener_.caretMoved();
 }
 
 void Editor::keyHome()
 {
-    view_.eraseCaret();
     s_.cursorColumn = 1;
-    view_.drawCaret();
+    listener_.caretMoved();
 }
 
 void Editor::keyLeft()
 {
-    view_.eraseCaret();
     if (s_.cursorColumn > 1)
         s_.cursorColumn -= 1;
-    view_.drawCaret();
+    listener_.caretMoved();
 }
 
 void Editor::keyRight()
 {
-    view_.eraseCaret();
     if (s_.cursorColumn <= grid_.lineLength(s_.cursorLine))
         s_.cursorColumn += 1;
-    view_.drawCaret();
+    listener_.caretMoved();
 }
 
-void Editor::pageDownForCaret()
+void Editor::caretLeftPage()
 {
-    // The caret has left the bottom row: scroll by one. The bar stops at its
-    // maximum, so line 1000 shows with the bar still at 968.
-    s_.topLine += 1;
-    moveBarThenRender(s_.topLine - 1);
-    view_.repaintPage();
-}
-
-void Editor::pageUpForCaret()
-{
-    s_.topLine -= 1;
-    moveBarThenRender(s_.topLine - 1);
-    view_.repaintPage();
+    // The caret has left the page by one row: the page follows it by one line.
+    // The page may pass the bar's last top line this way, so that line 1000 shows.
+    if (s_.cursorLine < s_.topLine)
+        s_.topLine -= 1;
+    else if (s_.cursorLine >= s_.topLine + kRows)
+        s_.topLine += 1;
+    else {
+        listener_.caretMoved();
+        return;
+    }
+    listener_.topLineMoved();
 }
 
 void Editor::keyUp()
 {
     if (s_.cursorLine == 1)
         return;
-    view_.eraseCaret();
     s_.cursorLine -= 1;
     limitColumn();
-    if (s_.cursorLine < s_.topLine)
-        pageUpForCaret();
-    else
-        view_.drawCaret();
+    caretLeftPage();
 }
 
 void Editor::keyDown()
 {
     if (s_.cursorLine == kLines)
         return;
-    view_.eraseCaret();
     s_.cursorLine += 1;
     limitColumn();
-    if (s_.cursorLine >= s_.topLine + kRows)
-        pageDownForCaret();
-    else
-        view_.drawCaret();
+    caretLeftPage();
 }
 
 void Editor::keyDelete()
@@ -296,7 +261,7 @@ void Editor::keyDelete()
     if (s_.cursorColumn > grid_.lineLength(s_.cursorLine))
         return;
     grid_.deleteChar(s_.cursorLine, s_.cursorColumn);
-    view_.repaintCursorRow();
+    listener_.linesChanged(s_.cursorLine, s_.cursorLine);
 }
 
 void Editor::accentCycle(int key)
@@ -323,7 +288,7 @@ void Editor::accentCycle(int key)
         if (s_.altCycleIndex > len)
             s_.altCycleIndex = 2;
         grid_.setCell(s_.cursorColumn - 1, s_.cursorLine, uint8_t(chars[s_.altCycleIndex - 1]));
-        view_.repaintCursorRow();
+        listener_.linesChanged(s_.cursorLine, s_.cursorLine);
         return;
     }
 }
@@ -332,43 +297,38 @@ void Editor::eraseCursorLine()
 {
     grid_.eraseLine(s_.cursorLine);
     s_.cursorColumn = 1;
-    view_.repaintCursorRow();
+    listener_.linesChanged(s_.cursorLine, s_.cursorLine);
 }
 
 void Editor::deleteCursorLine()
 {
     grid_.deleteLine(s_.cursorLine);
     limitColumn();
-    view_.repaintPage();
+    listener_.linesChanged(s_.cursorLine, kLines);
 }
 
 void Editor::insertCursorLine()
 {
     grid_.insertLine(s_.cursorLine);
     s_.cursorColumn = 1;
-    view_.repaintPage();
+    listener_.linesChanged(s_.cursorLine, kLines);
 }
 
 void Editor::backspace()
 {
     if (grid_.lineLength(s_.cursorLine) == 0 || s_.cursorColumn == 1)
         return;
-    view_.eraseCaret();
     grid_.deleteChar(s_.cursorLine, s_.cursorColumn - 1);
     s_.cursorColumn -= 1;
-    view_.repaintCursorRow();
+    listener_.linesChanged(s_.cursorLine, s_.cursorLine);
 }
 
 void Editor::enter()
 {
-    view_.eraseCaret();
     if (s_.cursorLine < kLines)
         s_.cursorLine += 1;
     s_.cursorColumn = 1;
-    if (s_.cursorLine >= s_.topLine + kRows)
-        pageDownForCaret();
-    else
-        view_.drawCaret();
+    caretLeftPage();
 }
 
 bool Editor::typeChar(uint8_t ch)
@@ -377,18 +337,15 @@ bool Editor::typeChar(uint8_t ch)
         return false;
     grid_.insertChar(s_.cursorLine, s_.cursorColumn, ch);
     s_.cursorColumn += 1;
-    view_.repaintCursorRow();
+    listener_.linesChanged(s_.cursorLine, s_.cursorLine);
     return true;
 }
 
 int Editor::replaceDocument(const QList<QByteArray> &lines)
 {
     grid_.loadLines(lines);
-    s_.topLine = 1;
-    s_.cursorColumn = 1;
-    s_.cursorLine = 1;
-    // The caller renders the new document.
-    moveBarThenRender(0);
+    moveToTop();
+    listener_.documentReplaced();
     return int(lines.size());
 }
 

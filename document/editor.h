@@ -1,9 +1,10 @@
 #pragma once
 // The editor's state and every command that moves the caret or the page or
 // changes the document: the keyboard commands, scrolling, the wheel, P1, caret
-// placement by mouse and the jump that a link click makes. The commands reach
-// the screen, the scroll bar and the link table only through EditorView, so
-// they run the same against the real window and against a test double.
+// placement by mouse and the jump that a link click makes. The editor owns the
+// state (the top line too); it tells its EditorListener what changed and lets
+// the listener decide what to show, so the commands run the same against the
+// real window and against a test double.
 
 #include "document/pagegeometry.h"
 #include "document/textgrid.h"
@@ -19,7 +20,7 @@ namespace doc {
 struct EditorState {
     int cursorLine = 1;    // 1..1000, the caret's document line
     int cursorColumn = 1;  // 1..121, the caret stands before this column
-    int topLine = 1;       // 1..970, the line in the page's first row
+    int topLine = 1;       // 1..kLastTopLine, the line in the page's first row
     render::DisplayMode sourceMode = render::DisplayMode::Rendered; // Source shows raw characters
     int altCycleIndex = 0; // 0, or the position in an accent string of the last letter placed
     int hoverTarget = 0;   // 0, or the line a click on the page would jump to
@@ -37,42 +38,38 @@ constexpr int Alt = 18, End = 35, Home = 36, Left = 37, Up = 38, Right = 39, Dow
               Delete = 46, E = 69, I = 73, O = 79, X = 88, Y = 89, Z = 90;
 }
 
-// The scroll bar's maximum after the reset, and where the page lies in the window.
-constexpr int kBarMaximum = 968;
+// The last top lines. Keys that take the caret past the last row reach the
+// last line's page, the line count less the rows plus one; the scroll bar and
+// a link jump stop one line before it, and the bar's values count from 0.
+constexpr int kLastTopLine = kLines - kRows + 1;        // 970
+constexpr int kLastBarTopLine = kLastTopLine - 1;       // 969
+constexpr int kBarMaximum = kLastBarTopLine - 1;        // 968
 constexpr int kHelpboxLeft = 8, kHelpboxTop = 48, kHelpboxSize = kPageSize;
-// The wheel and the scroll commands move the page down only while the caret is above this line.
-constexpr int kScrollDownLimit = kLines - kRows;
+// The wheel and the scroll commands move the page down only while the caret is
+// above this line: with the caret on the first row the page stops at the bar's last top line.
+constexpr int kScrollDownLimit = kLastBarTopLine;
 
-// What the commands need from the window: repaints, measuring, the scroll bar
-// and the link table's reset.
-class EditorView {
+// What the editor tells its client after a command: what changed, never what
+// to draw. A notification comes once the state it reports is final; a command
+// sends one (moveCaretTo two when it first brings its line onto the page).
+class EditorListener {
 public:
-    virtual ~EditorView() = default;
-    // Re-renders all rows and draws the caret.
-    virtual void repaintPage() = 0;
-    // Re-renders the cursor line's row and draws the caret.
-    virtual void repaintCursorRow() = 0;
-    // Restores the page under the caret, if the caret is shown.
-    virtual void eraseCaret() = 0;
-    // Draws the caret at the cursor.
-    virtual void drawCaret() = 0;
-    // Forgets the caret without restoring the page under it (editor reset).
-    virtual void forgetCaret() = 0;
-    // Returns the x at which column starts on line, in the current display mode.
+    virtual ~EditorListener() = default;
+    // Document lines first to last changed (the caret may have moved with them).
+    virtual void linesChanged(int first, int last) = 0;
+    // The caret moved; the page and the document are as they were.
+    virtual void caretMoved() = 0;
+    // The page's top line moved (the caret with it when it left the page).
+    virtual void topLineMoved() = 0;
+    // The document was replaced or emptied and the editor state put back to its start.
+    virtual void documentReplaced() = 0;
+    // Returns the x at which column starts on line as shown (a query, for caret placement).
     virtual int columnX(int column, int line) = 0;
-    // Sets the scroll bar's maximum; may run barMoved at once.
-    virtual void setBarMaximum(int maximum) = 0;
-    // Sets the scroll bar's position (clamped); runs barMoved at once when it changes.
-    virtual void setBarPosition(int position) = 0;
-    // Returns the scroll bar's maximum.
-    virtual int barMaximum() const = 0;
-    // Empties the link table (editor reset).
-    virtual void clearLinkTable() = 0;
 };
 
 class Editor {
 public:
-    Editor(TextGrid &grid, EditorView &view);
+    Editor(TextGrid &grid, EditorListener &listener);
 
     // Returns the editor state.
     EditorState &state() { return s_; }
@@ -80,12 +77,12 @@ public:
     // Returns the document grid.
     TextGrid &grid() { return grid_; }
 
-    // Puts the editor back to its start values and empties the document and link table.
+    // Puts the editor back to its start values and empties the document.
     void resetEditor();
 
-    // The scroll bar's change handler: the page follows the bar's position.
+    // Shows the page whose top line is position + 1 (the scroll bar's value).
     void barMoved(int position);
-    // Brings the caret onto the page and limits its column; repaints nothing.
+    // Brings the caret onto the page and limits its column; notifies nothing.
     void clampCursor();
     // Moves the page up one line (wheel).
     void scrollUpOne();
@@ -93,7 +90,7 @@ public:
     void scrollDownOne();
     // Wheel event at a screen position, given the window's outer top-left corner.
     void wheelTurned(int delta, QPoint mouse, QPoint frameTopLeft);
-    // P1: back to the top of the document.
+    // P1: back to the top of the document, the caret at its start.
     void goToTop();
     // Returns the document line under a page y (no lower limit).
     int lineAtY(int y) const;
@@ -132,20 +129,17 @@ private:
     void enter();
     bool typeChar(uint8_t ch);
 
-    void moveBarThenRender(int position);
-    void pageDownForCaret();
-    void pageUpForCaret();
+    void moveToTop();
+    void caretLeftPage();
     void limitColumn();
 
     TextGrid &grid_;
-    EditorView &view_;
+    EditorListener &listener_;
     EditorState s_;
     // Where the accent cycle last placed its letter: further presses overwrite
     // only that cell, and start afresh when the caret has moved away from it.
     int cycleLine_ = 0;
     int cycleColumn_ = 0;
-    // Set while a command that renders the page itself moves the bar.
-    bool commandRenders_ = false;
 };
 
 } // namespace doc

@@ -51,9 +51,9 @@ RepaintStats &PageView::stats()
     return stats_;
 }
 
-QRect PageView::rowRect() const
+QRect PageView::rowRect(int line) const
 {
-    return QRect(0, doc::rowTop(state_.cursorLine, state_.topLine), doc::kPageSize, doc::kRowHeight);
+    return QRect(0, doc::rowTop(line, state_.topLine), doc::kPageSize, doc::kRowHeight);
 }
 
 void PageView::toScreen(const QRect &r)
@@ -79,10 +79,35 @@ void PageView::repaintPage()
 
 void PageView::repaintCursorRow()
 {
+    repaintRow(state_.cursorLine);
+}
+
+void PageView::repaintRow(int line)
+{
+    const QRect r = rowRect(line);
+    // A caret on another row would stay on the screen: restore the page under it.
+    if (caretRect_.top() != r.top())
+        eraseCaret();
     caretShown_ = false;
-    const QRect r = rowRect();
-    renderer_.renderRow(state_.cursorLine, state_.topLine, state_.sourceMode);
+    renderer_.renderRow(line, state_.topLine, state_.sourceMode);
     toScreen(r);
+    drawCaret();
+}
+
+void PageView::showLines(int first, int last)
+{
+    const int lastShown = state_.topLine + doc::kRows - 1;
+    if (last < state_.topLine || first > lastShown)
+        moveCaret();
+    else if (first == last)
+        repaintRow(first);
+    else
+        repaintPage();
+}
+
+void PageView::moveCaret()
+{
+    eraseCaret();
     drawCaret();
 }
 

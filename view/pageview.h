@@ -32,12 +32,15 @@ public:
     void repaintPage();
     // Re-renders the cursor row, copies it to the screen and draws the caret.
     void repaintCursorRow();
+    // Shows document lines first to last anew: the one row when a single line
+    // on the page changed, the whole page when more did; then the caret.
+    void showLines(int first, int last);
+    // Moves the caret: restores the page where it was and draws it at the cursor.
+    void moveCaret();
     // Restores the page under the caret when the caret is shown.
     void eraseCaret();
     // Draws the caret at the cursor and records its rectangle.
     void drawCaret();
-    // Forgets the caret without restoring what is under it.
-    void forgetCaret() { caretShown_ = false; }
     // Returns the x at which column starts on line, in the current display mode.
     int columnX(int column, int line);
 
@@ -60,7 +63,8 @@ public:
     const QImage &markerGlyph() const { return renderer_.markerGlyph(); }
 
 private:
-    QRect rowRect() const;
+    QRect rowRect(int line) const;
+    void repaintRow(int line);
     void toScreen(const QRect &r);
 
     const doc::TextGrid &grid_;
