@@ -428,11 +428,7 @@ int runCli(const QStringList &args, QTextStream &out, QTextStream &err)
 
 QList<int> pageTops(const doc::TextGrid &grid)
 {
-    int last = 0;
-    for (int line = doc::kLines; line >= 1 && last == 0; --line) {
-        if (grid.lineLength(line) > 0)
-            last = line;
-    }
+    const int last = grid.lastNonEmptyLine();
     // The page cannot start below the last top line the editor can show.
     const int lastTop = doc::kLines - doc::kRows + 1;
     QList<int> tops;

@@ -39,7 +39,7 @@
 namespace app {
 
 namespace {
-const QString kArial = QStringLiteral("arial");
+const QString &kArial = render::kArialFamily;
 constexpr QRect kHelpboxRect(doc::kHelpboxLeft, doc::kHelpboxTop, doc::kHelpboxSize, doc::kHelpboxSize);
 constexpr QRect kCodeboxRect(600, 8, 193, 33);
 // Rows above and below the slider that a style may paint its edge or shadow on.
@@ -500,7 +500,7 @@ void MainWindow::keepRecoveryCopies(fileio::RecoveryStore store)
 {
     const bool kept = !store.takeUnannounced().isEmpty();
     recovery_ = std::make_unique<RecoveryKeeper>(
-        std::move(store), [this] { return documentLines(); },
+        std::move(store), grid_,
         [this](const QString &notice) { showMessage(notice); });
     if (kept)
         showMessage(QStringLiteral("unsaved text kept: helpedit --recover"));
@@ -551,18 +551,9 @@ void MainWindow::startNewFile(const QString &file)
         recovery_->setDocumentName(lastSaveName_);
 }
 
-int MainWindow::lastNonEmptyLine() const
-{
-    for (int line = doc::kLines; line >= 1; --line) {
-        if (grid_.lineLength(line) > 0)
-            return line;
-    }
-    return 0;
-}
-
 void MainWindow::saveClicked()
 {
-    if (lastNonEmptyLine() == 0)
+    if (grid_.lastNonEmptyLine() == 0)
         return;
     const QString path = runDialog(QStringLiteral("SaveDialog1"), QFileDialog::AcceptSave, lastSaveName_);
     if (!path.isEmpty())
@@ -571,7 +562,7 @@ void MainWindow::saveClicked()
 
 void MainWindow::saveFile(const QString &path)
 {
-    const QList<QByteArray> lines = documentLines();
+    const QList<QByteArray> lines = grid_.textLines();
     if (lines.isEmpty())
         return;
     // Written through a temporary file: a failed save leaves the old file whole.
@@ -586,15 +577,6 @@ void MainWindow::saveFile(const QString &path)
         recovery_->saved();
         recovery_->setDocumentName(QFileInfo(path).absoluteFilePath());
     }
-}
-
-QList<QByteArray> MainWindow::documentLines() const
-{
-    QList<QByteArray> lines;
-    const int last = lastNonEmptyLine();
-    for (int line = 1; line <= last; ++line)
-        lines.append(grid_.getLine(line));
-    return lines;
 }
 
 void MainWindow::clearClicked()

@@ -157,8 +157,6 @@ private:
                             int charHeight, uint32_t color);
     std::unique_ptr<QFileDialog> makeDialog(const QString &name, QFileDialog::AcceptMode mode);
     QString runDialog(const QString &name, QFileDialog::AcceptMode mode, QString &lastName);
-    int lastNonEmptyLine() const;
-    QList<QByteArray> documentLines() const;
     void keepRecoveryCopy();
     void startRecoverySession();
     void startNewFile(const QString &file);

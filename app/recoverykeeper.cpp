@@ -3,6 +3,7 @@
 #include "base/checked.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace app {
 
@@ -12,9 +13,9 @@ constexpr int kTickMs = 500;
 constexpr int kQuietMs = 1500;
 } // namespace
 
-RecoveryKeeper::RecoveryKeeper(fileio::RecoveryStore store, std::function<QList<QByteArray>()> documentLines,
+RecoveryKeeper::RecoveryKeeper(fileio::RecoveryStore store, const doc::TextGrid &grid,
                                std::function<void(const QString &)> report, QObject *parent)
-    : QObject(parent), store_(std::move(store)), documentLines_(std::move(documentLines)), report_(std::move(report))
+    : QObject(parent), store_(std::move(store)), grid_(grid), report_(std::move(report))
 {
     startSession();
     connect(&timer_, &QTimer::timeout, this, &RecoveryKeeper::tick);
@@ -23,8 +24,9 @@ RecoveryKeeper::RecoveryKeeper(fileio::RecoveryStore store, std::function<QList<
 
 void RecoveryKeeper::startSession()
 {
-    savedLines_ = documentLines_();
-    seenLines_ = savedLines_;
+    savedLines_ = grid_.textLines();
+    seenChange_ = grid_.changeCount();
+    securedChange_.reset();
     writtenLines_.clear();
     copyWritten_ = false;
     copyPath_ = store_.pathForSession(QDateTime::currentDateTime());
@@ -37,8 +39,7 @@ QString RecoveryKeeper::adoptCopy(const QString &path)
     startSession();
     // Nothing of it is on disk under a name of the user's: it stays unsaved,
     // and its copy is the one it came from.
-    savedLines_.clear();
-    writtenLines_ = seenLines_;
+    writtenLines_ = std::exchange(savedLines_, {});
     copyWritten_ = true;
     copyPath_ = path;
     documentName_ = store_.documentName(path);
@@ -50,11 +51,12 @@ void RecoveryKeeper::setDocumentName(const QString &name)
     documentName_ = name;
     // A copy already written is written again, name and all, at the next chance.
     copyWritten_ = false;
+    securedChange_.reset();
 }
 
 QString RecoveryKeeper::keepNow()
 {
-    return keep(documentLines_());
+    return keep(grid_.textLines());
 }
 
 bool RecoveryKeeper::needsWriting(const QList<QByteArray> &lines) const
@@ -73,8 +75,13 @@ QString RecoveryKeeper::keep(const QList<QByteArray> &lines)
 {
     if (lines == savedLines_)
         return {};
+    return secure(lines) ? copyPath_ : QString();
+}
+
+bool RecoveryKeeper::secure(const QList<QByteArray> &lines)
+{
     if (!needsWriting(lines))
-        return copyPath_;
+        return true;
     try {
         writeCopy(lines);
     } catch (const base::FileError &e) {
@@ -82,14 +89,14 @@ QString RecoveryKeeper::keep(const QList<QByteArray> &lines)
         if (!failureReported_)
             report_(QStringLiteral("recovery copies cannot be written: %1").arg(QString::fromUtf8(e.what())));
         failureReported_ = true;
-        return {};
+        return false;
     }
-    return copyPath_;
+    return true;
 }
 
 ExitKeep RecoveryKeeper::keepForExit()
 {
-    const QList<QByteArray> lines = documentLines_();
+    const QList<QByteArray> lines = grid_.textLines();
     ExitKeep result;
     if (lines == savedLines_)
         return result;
@@ -112,20 +119,24 @@ void RecoveryKeeper::saved()
     store_.remove(copyPath_);
     copyWritten_ = false;
     writtenLines_.clear();
-    savedLines_ = documentLines_();
-    seenLines_ = savedLines_;
+    savedLines_ = grid_.textLines();
+    seenChange_ = grid_.changeCount();
+    securedChange_.reset();
 }
 
 void RecoveryKeeper::tick()
 {
-    const QList<QByteArray> lines = documentLines_();
-    if (lines != seenLines_) {
-        seenLines_ = lines;
+    const quint64 change = grid_.changeCount();
+    if (change != seenChange_) {
+        seenChange_ = change;
         sinceChange_.restart();
         return;
     }
-    if (sinceChange_.elapsed() >= kQuietMs)
-        keep(lines);
+    // A failed copy is tried again at every tick; a safe one waits for the next change.
+    if (sinceChange_.elapsed() < kQuietMs || securedChange_ == change)
+        return;
+    if (secure(grid_.textLines()))
+        securedChange_ = change;
 }
 
 } // namespace app

@@ -1,15 +1,18 @@
 #pragma once
 // Keeps a recovery copy of the window's document while it has unsaved changes:
 // written about two seconds after the last change, and at once before the
-// document is discarded. Driven by a slow timer that compares what a save would
-// write, so the keystroke path does no work for it.
+// document is discarded. Driven by a slow timer that reads the grid's change
+// count, so the keystroke path does no work for it and a quiet document is not
+// copied again and again.
 
+#include "document/textgrid.h"
 #include "fileio/recovery.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 namespace app {
 
@@ -24,9 +27,9 @@ struct ExitKeep {
 class RecoveryKeeper : public QObject {
     Q_OBJECT
 public:
-    // Keeps copies in store of the document that documentLines returns (the
-    // lines a save would write); report shows a one-line notice to the user.
-    RecoveryKeeper(fileio::RecoveryStore store, std::function<QList<QByteArray>()> documentLines,
+    // Keeps copies in store of the lines a save of grid would write; report
+    // shows a one-line notice to the user. The grid must outlive the keeper.
+    RecoveryKeeper(fileio::RecoveryStore store, const doc::TextGrid &grid,
                    std::function<void(const QString &)> report, QObject *parent = nullptr);
 
     // Writes the copy now when the document has unsaved changes; returns its path, or empty.
@@ -49,20 +52,23 @@ private:
     void tick();
     // Writes lines to the copy unless they are saved or already in it; returns the copy's path, or empty.
     QString keep(const QList<QByteArray> &lines);
+    // Returns whether lines are safe: saved, already in the copy, or now written to it.
+    bool secure(const QList<QByteArray> &lines);
     // Whether lines need writing to the copy (unsaved and not in it yet).
     bool needsWriting(const QList<QByteArray> &lines) const;
     // Writes lines to the copy; throws base::FileError with the cause.
     void writeCopy(const QList<QByteArray> &lines);
 
     fileio::RecoveryStore store_;
-    std::function<QList<QByteArray>()> documentLines_;
+    const doc::TextGrid &grid_;
     std::function<void(const QString &)> report_;
     QTimer timer_;
     QString copyPath_;
     QString documentName_;
     QList<QByteArray> savedLines_;   // what counts as safe on disk
     QList<QByteArray> writtenLines_; // what the copy holds
-    QList<QByteArray> seenLines_;    // what the last tick saw
+    quint64 seenChange_ = 0;         // the grid's change count at the last tick
+    std::optional<quint64> securedChange_; // the change count whose lines are safe, if known
     QElapsedTimer sinceChange_;
     bool copyWritten_ = false;
     bool failureReported_ = false;

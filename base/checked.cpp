@@ -1,7 +1,5 @@
 #include "base/checked.h"
 
-#include <limits>
-
 namespace base {
 
 long long checkRange(long long v, long long lo, long long hi)
@@ -24,22 +22,6 @@ uint16_t toUInt16(long long v)
 uint8_t toUInt8(long long v)
 {
     return static_cast<uint8_t>(checkRange(v, 0, UINT8_MAX));
-}
-
-int32_t addInt32(int32_t a, int32_t b)
-{
-    int32_t r;
-    if (__builtin_add_overflow(a, b, &r))
-        throw OverflowError();
-    return r;
-}
-
-int32_t mulInt32(int32_t a, int32_t b)
-{
-    int32_t r;
-    if (__builtin_mul_overflow(a, b, &r))
-        throw OverflowError();
-    return r;
 }
 
 } // namespace base

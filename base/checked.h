@@ -21,12 +21,6 @@ public:
     RangeError() : HelpError("Range check error") {}
 };
 
-// Integer arithmetic overflowed ("Integer overflow").
-class OverflowError : public HelpError {
-public:
-    OverflowError() : HelpError("Integer overflow") {}
-};
-
 // A file operation failed; what() is the short cause, e.g. "File not found".
 class FileError : public HelpError {
 public:
@@ -42,9 +36,5 @@ int16_t toInt16(long long v);
 uint16_t toUInt16(long long v);
 // Returns v as an unsigned byte, or throws RangeError.
 uint8_t toUInt8(long long v);
-// Returns a + b in 32-bit signed arithmetic, or throws OverflowError.
-int32_t addInt32(int32_t a, int32_t b);
-// Returns a * b in 32-bit signed arithmetic, or throws OverflowError.
-int32_t mulInt32(int32_t a, int32_t b);
 
 } // namespace base

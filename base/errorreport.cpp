@@ -10,11 +10,6 @@ ErrorSink &sink()
     static ErrorSink s;
     return s;
 }
-int &count()
-{
-    static int c = 0;
-    return c;
-}
 } // namespace
 
 ErrorSink setErrorSink(ErrorSink s)
@@ -26,14 +21,8 @@ ErrorSink setErrorSink(ErrorSink s)
 
 void reportError(const QString &text)
 {
-    ++count();
     if (sink())
         sink()(text);
-}
-
-int errorReportCount()
-{
-    return count();
 }
 
 bool guarded(const std::function<void()> &body)

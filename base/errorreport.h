@@ -18,9 +18,6 @@ ErrorSink setErrorSink(ErrorSink sink);
 // Hands one error text to the sink.
 void reportError(const QString &text);
 
-// Returns how many errors have been reported since the program started.
-int errorReportCount();
-
 // Runs body; any exception it throws is reported. Returns true when body completed.
 bool guarded(const std::function<void()> &body);
 

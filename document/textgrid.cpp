@@ -6,6 +6,15 @@
 
 namespace doc {
 
+LineFit linesFit(const QList<QByteArray> &lines, int gridLines)
+{
+    if (lines.size() > kMaxLineNumber)
+        return LineFit::TooManyLines;
+    const bool textBeyond = std::any_of(lines.begin() + std::min<qsizetype>(gridLines, lines.size()), lines.end(),
+                                        [](const QByteArray &line) { return !line.isEmpty(); });
+    return textBeyond ? LineFit::TextBeyondGrid : LineFit::Fits;
+}
+
 TextGrid::TextGrid()
 {
     clearGrid();
@@ -67,11 +76,8 @@ void TextGrid::loadLines(const QList<QByteArray> &lines)
 {
     // Check everything before touching the grid, so that a file the grid cannot
     // hold leaves the document as it was.
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const int line = base::toInt16(i + 1);
-        if (line > kLines && !lines[i].isEmpty())
-            throw base::RangeError();
-    }
+    if (linesFit(lines) != LineFit::Fits)
+        throw base::RangeError();
     clearGrid();
     const qsizetype shown = std::min<qsizetype>(lines.size(), kLines);
     for (qsizetype i = 0; i < shown; ++i)
@@ -136,6 +142,24 @@ void TextGrid::insertLine(int line)
         copyRow(i - 1, i);
     eraseLine(line);
     noteChanged(line, kLines);
+}
+
+int TextGrid::lastNonEmptyLine() const
+{
+    for (int line = kLines; line >= 1; --line) {
+        if (cells_[0][line - 1] != 0)
+            return line;
+    }
+    return 0;
+}
+
+QList<QByteArray> TextGrid::textLines() const
+{
+    QList<QByteArray> lines;
+    const int last = lastNonEmptyLine();
+    for (int line = 1; line <= last; ++line)
+        lines.append(getLine(line));
+    return lines;
 }
 
 LineSpan TextGrid::takeChangedLines()

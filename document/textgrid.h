@@ -14,6 +14,16 @@ namespace doc {
 constexpr int kColumns = 120;
 constexpr int kLines = 1000;
 
+// Line numbers are 16-bit: the line after this one cannot be counted.
+constexpr int kMaxLineNumber = INT16_MAX;
+
+// Whether a list of lines fits a grid, and if not, why.
+enum class LineFit { Fits, TooManyLines, TextBeyondGrid };
+
+// Returns whether lines fit a grid of gridLines lines: at most kMaxLineNumber
+// lines, and past gridLines only empty ones (they are read and change nothing).
+LineFit linesFit(const QList<QByteArray> &lines, int gridLines = kLines);
+
 // A run of document lines, first to last; empty when first > last.
 struct LineSpan {
     int first = 1;
@@ -53,16 +63,25 @@ public:
     // Inserts a blank line; the line and those below move down and the old line 1000 is lost.
     void insertLine(int line);
 
+    // Returns the number of the last line holding text, or 0 when every line is empty.
+    int lastNonEmptyLine() const;
+    // Returns lines 1 to the last non-empty one: what a save writes.
+    QList<QByteArray> textLines() const;
+
     // Returns the lines that any change touched since the last call (all of
     // them before the first call) and starts a new record; for readers that
     // keep a copy of the text, such as a screen reader's view of the page.
     LineSpan takeChangedLines();
+    // Returns a count that grows with every change to the grid, so that a reader
+    // learns whether anything changed without keeping a copy of the text.
+    quint64 changeCount() const { return changeCount_; }
 
 private:
     void noteChanged(int first, int last)
     {
         changed_.first = std::min(changed_.first, first);
         changed_.last = std::max(changed_.last, last);
+        ++changeCount_;
     }
 
     static void checkLine(int line);
@@ -72,6 +91,7 @@ private:
     // Column first, as the document model declares it: cells_[column-1][line-1].
     uint8_t cells_[kColumns][kLines];
     LineSpan changed_{1, kLines};
+    quint64 changeCount_ = 0;
 };
 
 } // namespace doc

@@ -19,7 +19,6 @@ namespace {
 constexpr char kLineFeed = 10;
 constexpr char kCarriageReturn = 13;
 constexpr char kEndMark = 26;
-constexpr qsizetype kMaxLineNumber = 32767;
 
 // Bytes handed to the operating system per read or write call. Working in
 // pieces keeps a partial write detectable and gives the fault hooks more than
@@ -295,17 +294,16 @@ QList<QByteArray> readHelpDocument(const QString &path, int gridLines)
 QList<QByteArray> helpDocumentLines(const QByteArray &bytes, int gridLines)
 {
     QList<QByteArray> lines = parseHelpFile(bytes);
-    // Line numbers are 16-bit: the line after 32767 cannot be counted, empty or not.
-    if (lines.size() > kMaxLineNumber)
+    switch (doc::linesFit(lines, gridLines)) {
+    case doc::LineFit::TooManyLines:
         throw base::FileError("more than 32767 lines");
-    // Empty lines past the grid are read and change nothing; text there does not fit.
-    for (qsizetype i = gridLines; i < lines.size(); ++i) {
-        if (!lines[i].isEmpty()) {
-            throw base::FileError(QStringLiteral("text beyond line %1 (the file has %2 lines; the editor holds %1)")
-                                      .arg(gridLines)
-                                      .arg(lines.size())
-                                      .toStdString());
-        }
+    case doc::LineFit::TextBeyondGrid:
+        throw base::FileError(QStringLiteral("text beyond line %1 (the file has %2 lines; the editor holds %1)")
+                                  .arg(gridLines)
+                                  .arg(lines.size())
+                                  .toStdString());
+    case doc::LineFit::Fits:
+        break;
     }
     return lines;
 }

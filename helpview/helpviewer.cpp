@@ -78,7 +78,6 @@ void HelpViewer::buildControls()
     bar_->setObjectName(QStringLiteral("ScrollBar1"));
     bar_->setGeometry(kBarRect);
     bar_->setFocusPolicy(Qt::NoFocus);
-    bar_->setRange(0, 774);
     bar_->setSingleStep(1);
     bar_->setPageStep(10);
 
@@ -115,17 +114,11 @@ void HelpViewer::buildHelpLinks()
     // The viewer only needs the positions: no check, no message, no count kept.
     helpLinkTable_.scan(src);
     helpLinksBuilt_ = true;
-    ++linkBuildCount_;
 }
 
 int HelpViewer::measureHelpPrefix(int column, int index)
 {
     return base::toInt16(page_.columnX(column, base::toUInt16(index), render::DisplayMode::Rendered));
-}
-
-void HelpViewer::drawHelpRow(int index)
-{
-    page_.renderRow(index, helpTopIndex_, render::DisplayMode::Rendered);
 }
 
 void HelpViewer::drawHelpPage()

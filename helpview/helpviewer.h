@@ -34,8 +34,6 @@ public:
     void buildHelpLinks();
     // Returns the x at which column (1-based) of help line index starts.
     int measureHelpPrefix(int column, int index);
-    // Clears the row of help line index and draws the line into it.
-    void drawHelpRow(int index);
     // Draws the background strips and all 31 visible rows into the surface image.
     void drawHelpPage();
     // Returns the help line index under y (surface coordinates), at most the last visible row's.
@@ -70,8 +68,6 @@ public:
     int helpHoverTarget() const { return helpHoverTarget_; }
     // Returns whether the link table has been built.
     bool helpLinksBuilt() const { return helpLinksBuilt_; }
-    // Returns how many times the link table has been built.
-    int linkBuildCount() const { return linkBuildCount_; }
 
 protected:
     void paintEvent(QPaintEvent *e) override;
@@ -90,7 +86,6 @@ private:
     int16_t helpHoverTarget_ = 0;
     bool helpLinksBuilt_ = false;
     double scale_ = 1.0;
-    int linkBuildCount_ = 0;
 
     render::PaintSurface *surface_ = nullptr;
     QScrollBar *bar_ = nullptr;

@@ -63,10 +63,11 @@ void addEntryFaults(const LinkTable &table, const QList<const ScanEvent *> &poin
         }
         if (!first)
             continue;
-        if (e.markerLine == e.pointerLine)
+        const LinkFault linkAlone = linkFault(e);
+        if (linkAlone == LinkFault::ToItself)
             out.append(fault(p, Severity::Error, "link-to-itself",
                              QStringLiteral("link %1 points to itself").arg(quotedName(e.name))));
-        else if (e.markerLine == 0)
+        else if (linkAlone == LinkFault::ToNothing)
             out.append(fault(p, Severity::Error, "link-to-nothing",
                              QStringLiteral("link %1 points to nothing").arg(quotedName(e.name))));
     }

@@ -93,6 +93,13 @@ int LinkTable::scan(const ScanSource &src)
     return count;
 }
 
+LinkFault linkFault(const Link &link)
+{
+    if (link.markerLine == link.pointerLine)
+        return LinkFault::ToItself;
+    return link.markerLine == 0 ? LinkFault::ToNothing : LinkFault::None;
+}
+
 QString LinkTable::check(int count)
 {
     base::checkRange(count, 0, kMaxLinks);
@@ -101,11 +108,12 @@ QString LinkTable::check(int count)
     linkCount_ = count;
     for (int i = 0; i < linkCount_; ++i) {
         const Link &e = entries_[i];
-        if (e.pointerLine == e.markerLine) {
+        const LinkFault fault = linkFault(e);
+        if (fault == LinkFault::ToItself) {
             msg = QStringLiteral("line %1 points to itself").arg(e.pointerLine);
             break;
         }
-        if (e.markerLine == 0) {
+        if (fault == LinkFault::ToNothing) {
             msg = QStringLiteral("line %1 points to nothing").arg(e.pointerLine);
             break;
         }

@@ -25,6 +25,12 @@ struct Link {
     int markerLine = 0;
 };
 
+// What is wrong with one link on its own.
+enum class LinkFault { None, ToItself, ToNothing };
+
+// Returns the link's fault: its marker on its own pointer's line, or no marker matched.
+LinkFault linkFault(const Link &link);
+
 // What became of a link name met by the scanner at its ";".
 enum class ScanOutcome {
     Taken,     // a pointer entered the table, or a marker was matched to its pointer

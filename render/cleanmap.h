@@ -23,8 +23,6 @@ public:
     void markClean(int top, int bottom);
     // Records that pixels of r may no longer hold the page colour.
     void markDirty(const QRect &r);
-    // Records that row `to` now holds what row `from` holds.
-    void copyRow(int from, int to) { copyRow(*this, from, to); }
     // Records that row `to` now holds what row `from` of the image that map describes holds.
     void copyRow(const CleanMap &map, int from, int to) { dirtyRight_[size_t(to)] = map.dirtyRight_[size_t(from)]; }
     // Records that the image's rows moved up by dy (down for a negative dy);

@@ -60,7 +60,12 @@ private:
     QRawFont raw_;
 };
 
-// Returns the face for a family name ("arial", "courier new"), a cell height and a
+// The two families the page, its code box and the window's captions ask for;
+// fontconfig resolves them (to Liberation Sans and Mono on Debian).
+inline const QString kArialFamily = QStringLiteral("arial");
+inline const QString kCourierFamily = QStringLiteral("courier new");
+
+// Returns the face for a family name (kArialFamily, kCourierFamily), a cell height and a
 // style; at a device pixel ratio above 1, that face's font at the scaled pixel size.
 FontFace &fontFace(const QString &family, int cellHeight, bool bold, bool italic, double ratio = 1.0);
 

@@ -19,8 +19,6 @@
 namespace render {
 
 namespace {
-const QString kArial = QStringLiteral("arial");
-const QString kCourier = QStringLiteral("courier new");
 
 int tabStop(int x)
 {
@@ -43,6 +41,7 @@ int visibleWidth(const QImage &glyph)
 StyleMachine::StyleMachine(const QImage &pointerGlyph, const QImage &markerGlyph)
     : pointerGlyph_(pointerGlyph), markerGlyph_(markerGlyph)
 {
+    defaultStyle();
 }
 
 void StyleMachine::setDeviceRatio(double ratio)
@@ -59,7 +58,7 @@ FontFace &StyleMachine::face()
     // last character; the plain path looks it up for every character.
     const int key = int(family_) | fontHeight_ << 1 | int(bold_) << 8 | int(italic_) << 9;
     if (key != faceKey_ || path_ == DrawPath::Plain) {
-        face_ = &fontFace(family_ == Family::Arial ? kArial : kCourier, fontHeight_, bold_, italic_);
+        face_ = &fontFace(family_ == Family::Arial ? kArialFamily : kCourierFamily, fontHeight_, bold_, italic_);
         faceKey_ = key;
     }
     return *face_;
@@ -71,21 +70,22 @@ FontFace &StyleMachine::deviceFace()
     if (ratio_ == 1.0)
         return logical;
     if (deviceFaceKey_ != faceKey_ || path_ == DrawPath::Plain) {
-        deviceFace_ = &fontFace(family_ == Family::Arial ? kArial : kCourier, fontHeight_, bold_,
+        deviceFace_ = &fontFace(family_ == Family::Arial ? kArialFamily : kCourierFamily, fontHeight_, bold_,
                                 italic_, ratio_);
         deviceFaceKey_ = faceKey_;
     }
     return *deviceFace_;
 }
 
-void StyleMachine::defaultStyle()
+void StyleMachine::defaultStyle(std::optional<uint32_t> textBackground)
 {
-    textBackground_.reset();
+    textBackground_ = textBackground;
     family_ = Family::Arial;
     fontColor_ = kBlack;
     bold_ = false;
     italic_ = false;
     fontHeight_ = 20;
+    yOffset_ = 5;
 }
 
 int StyleMachine::advanceWidth(uint8_t ch)
@@ -226,7 +226,7 @@ void StyleMachine::drawCharStep(QPainter *p, uint8_t ch, int &x, int rowTop, boo
     const int advance = advanceWidth(ch);
     if (listener_) {
         listener_->character({ch, x, top, f.textWidth(ch), advance, f.cellHeight, f.ascent,
-                              family_ == Family::Arial ? kArial : kCourier, f.font.pixelSize(), bold_,
+                              family_ == Family::Arial ? kArialFamily : kCourierFamily, f.font.pixelSize(), bold_,
                               italic_, fontColor_, textBackground_, &f});
     }
     if (p) {
@@ -266,12 +266,8 @@ bool StyleMachine::applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purp
 {
     switch (code) {
     case 'N':
-        family_ = Family::Arial;
-        fontColor_ = kBlack;
-        fontHeight_ = 20;
-        bold_ = italic_ = false;
-        textBackground_ = kPageColor;
-        yOffset_ = 5;
+        // Unlike the start of a line, \n paints its cells' background.
+        defaultStyle(kPageColor);
         boxFrame(p, BoxKind::Reset, x, rowTop);
         break;
     case 'C': family_ = Family::Courier; break;
@@ -302,7 +298,6 @@ int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPai
                        Purpose purpose)
 {
     int x = kLeftMargin;
-    yOffset_ = 5;
     boxFrame(p, BoxKind::Reset, x, rowTop);
     defaultStyle();
     MarkupReader reader(mode, NameRule::Page);

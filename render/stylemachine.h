@@ -79,8 +79,9 @@ public:
     QList<CellTrace> traceLine(const QByteArray &text, DisplayMode mode, int edge);
     // Returns the room one character takes in the current font: width * 11 div 10 + 1.
     int advanceWidth(uint8_t ch);
-    // Sets the default style: arial 20, black, no style, no text background.
-    void defaultStyle();
+    // Sets the default style: arial 20 at the normal offset, black, no style,
+    // and textBackground behind the characters (none: the page shows through).
+    void defaultStyle(std::optional<uint32_t> textBackground = std::nullopt);
 
     // Sets the device pixel ratio the drawing walk paints at; 1 is the page's own pixels.
     void setDeviceRatio(double ratio);
@@ -121,14 +122,14 @@ private:
     QImage markerDrawn_;
     double ratio_ = 1.0;
 
-    // The surface's current style.
-    Family family_ = Family::Arial;
-    int fontHeight_ = 20;
-    bool bold_ = false;
-    bool italic_ = false;
-    uint32_t fontColor_ = 0;
+    // The surface's current style, set by defaultStyle and the codes.
+    Family family_;
+    int fontHeight_;
+    bool bold_;
+    bool italic_;
+    uint32_t fontColor_;
     std::optional<uint32_t> textBackground_;
-    int yOffset_ = 5;
+    int yOffset_;
     // The faces of the current style, and the style they were looked up for.
     FontFace *face_ = nullptr;
     FontFace *deviceFace_ = nullptr;

@@ -134,12 +134,6 @@ class TestFastPath : public QObject {
     }
 
 private slots:
-    void theFastPathIsTheDefault()
-    {
-        StyleMachine m(pointer_, marker_);
-        QCOMPARE(m.drawPath(), DrawPath::Fast);
-    }
-
     void helpTextIsDrawnTheSame() { compare(helpview::helpText()); }
 
     void everyByteInEveryFaceIsDrawnTheSame() { compare(everyByteInEveryStyle()); }

@@ -1,12 +1,16 @@
 // The document grid: line text, the edits at the grid's edges, and the hidden
-// bytes behind a zero cell that travel with their row.
+// bytes behind a zero cell that travel with their row; what a save writes and
+// what a load accepts.
 
 #include "base/checked.h"
 #include "document/textgrid.h"
 
 #include <QTest>
 
+using doc::LineFit;
 using doc::TextGrid;
+using doc::kMaxLineNumber;
+using doc::linesFit;
 
 class TestGrid : public QObject {
     Q_OBJECT
@@ -125,6 +129,49 @@ private slots:
         g.setLine("x", 500);
         g.clearGrid();
         QCOMPARE(g.lineLength(500), 0);
+    }
+
+    void textLinesEndAtTheLastLineWithText()
+    {
+        TextGrid g;
+        QCOMPARE(g.lastNonEmptyLine(), 0);
+        QVERIFY(g.textLines().isEmpty());
+        // A line whose first cell is 0 counts as empty, whatever hides behind it.
+        g.setLine(QByteArray("\0hidden", 7), 1000);
+        g.setLine("first", 2);
+        g.setLine("last", 999);
+        QCOMPARE(g.lastNonEmptyLine(), 999);
+        const QList<QByteArray> lines = g.textLines();
+        QCOMPARE(lines.size(), 999);
+        QCOMPARE(lines.first(), QByteArray());
+        QCOMPARE(lines.at(1), QByteArray("first"));
+        QCOMPARE(lines.last(), QByteArray("last"));
+        g.setLine("end", 1000);
+        QCOMPARE(g.lastNonEmptyLine(), 1000);
+    }
+
+    void linesFitTheGridAndTheLineNumbers()
+    {
+        QList<QByteArray> lines(1000, "x");
+        QCOMPARE(linesFit(lines), LineFit::Fits);
+        // Empty lines past the grid fit, up to the last line number there is.
+        lines.resize(kMaxLineNumber);
+        QCOMPARE(linesFit(lines), LineFit::Fits);
+        lines.append(QByteArray());
+        QCOMPARE(linesFit(lines), LineFit::TooManyLines);
+        lines.resize(1001);
+        lines[1000] = "y";
+        QCOMPARE(linesFit(lines), LineFit::TextBeyondGrid);
+        QCOMPARE(linesFit(lines, 1001), LineFit::Fits);
+        // Loading refuses what does not fit and leaves the grid as it was.
+        TextGrid g;
+        g.setLine("kept", 1);
+        QVERIFY_THROWS_EXCEPTION(base::RangeError, g.loadLines(lines));
+        QCOMPARE(g.getLine(1), QByteArray("kept"));
+        lines[1000].clear();
+        lines[0] = "loaded";
+        g.loadLines(lines);
+        QCOMPARE(g.getLine(1), QByteArray("loaded"));
     }
 
     void accessOutsideTheGridIsARangeError()

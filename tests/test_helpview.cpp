@@ -92,7 +92,7 @@ private slots:
         QVERIFY(link().markerX > 0);
     }
 
-    void showingPlacesBuildsOnceAndClosesWithEsc()
+    void showingPlacesBuildsLinksAndClosesWithEsc()
     {
         main_.setGeometry(120, 90, 300, 200);
         main_.show();
@@ -105,7 +105,7 @@ private slots:
             QCOMPARE(bar().maximum(), 7);
             QCOMPARE(bar().value(), 0);
             QCOMPARE(form_.helpTopIndex(), 0);
-            QCOMPARE(form_.linkBuildCount(), 1);
+            QVERIFY(form_.helpLinksBuilt());
         }
         QVERIFY(!(form_.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(form_.minimumSize(), form_.maximumSize());

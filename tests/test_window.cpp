@@ -65,24 +65,33 @@ private slots:
         QVERIFY(!(form().windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(form().windowFlags() & Qt::WindowMinimizeButtonHint);
 
-        struct Control { const char *name; QRect geometry; const char *caption; uint32_t color; };
-        const Control buttons[] = {
-            {"SpeedButton1", {808, 8, 33, 33}, "P1", 0xFF0000},
-            {"openBtn", {8, 8, 73, 33}, "OPEN", 0xFF0000},
-            {"saveBtn", {96, 8, 73, 33}, "SAVE", 0x008000},
-            {"clearBtn", {272, 8, 73, 33}, "CLEAR", 0x0000FF},
-            {"linkBtn", {184, 8, 73, 33}, "LINK", 0xFF00FF},
-            {"helpBtn", {440, 8, 65, 33}, "HELP", 0xFFFF00},
-        };
-        for (const Control &c : buttons) {
-            auto *b = form().findChild<QPushButton *>(QString::fromLatin1(c.name));
-            QVERIFY2(b, c.name);
-            QCOMPARE(b->geometry(), c.geometry);
-            QCOMPARE(b->text(), QString::fromLatin1(c.caption));
-            QCOMPARE(b->palette().color(QPalette::ButtonText), bgr(c.color));
+        // The buttons as the user finds them: one row above the page, left to
+        // right, from OPEN over the page's left edge to P1 past its right edge,
+        // none covering another control, each caption in a colour of its own
+        // rather than the style's.
+        const QRect page = form().findChild<QWidget *>("helpbox")->geometry();
+        QList<QWidget *> others = {form().findChild<QWidget *>("codebox"), form().findChild<QWidget *>("linetext")};
+        QList<QPushButton *> row;
+        for (const char *caption : {"OPEN", "SAVE", "LINK", "CLEAR", "HELP", "P1"}) {
+            for (QPushButton *b : form().findChildren<QPushButton *>())
+                if (b->text() == QLatin1String(caption))
+                    row.append(b);
+            QVERIFY2(row.size() == others.size() - 1, caption);
+            QPushButton *b = row.last();
+            QCOMPARE(b->geometry().top(), 8);
+            QCOMPARE(b->geometry().height(), 33);
+            QVERIFY(b->geometry().bottom() < page.top());
             QVERIFY(b->font().bold());
             QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+            for (const QWidget *other : others)
+                QVERIFY2(!b->geometry().intersects(other->geometry()), caption);
+            if (row.size() > 1)
+                QVERIFY2(row.at(row.size() - 2)->geometry().right() < b->geometry().left(), caption);
+            QVERIFY2(b->palette().color(QPalette::ButtonText) != QPalette().color(QPalette::ButtonText), caption);
+            others.append(b);
         }
+        QCOMPARE(row.first()->geometry().left(), page.left());
+        QCOMPARE(row.last()->geometry().left(), page.right() + 1);
         QCOMPARE(form().findChild<QPushButton *>("SpeedButton1")->font().pixelSize(), 20);
         QCOMPARE(form().findChild<QPushButton *>("openBtn")->font().pixelSize(), 16);
         QCOMPARE(form().findChild<QPushButton *>("clearBtn")->toolTip(), QStringLiteral("clear all text"));

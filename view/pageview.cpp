@@ -9,7 +9,7 @@
 namespace render {
 
 namespace {
-const QString kCodeBoxFamily = QStringLiteral("arial");
+const QString &kCodeBoxFamily = kArialFamily;
 const QString kCodeBoxCaption = QStringLiteral("SOURCE CODE");
 constexpr int kCodeBoxCell = 25;
 constexpr QPoint kCodeBoxText(10, 5);
@@ -59,7 +59,6 @@ QRect PageView::rowRect(int line) const
 void PageView::toScreen(const QRect &r)
 {
     stats_.lastDirty = r;
-    ++stats_.dirtyCount;
     if (screen_)
         screen_(r);
 }
@@ -148,18 +147,27 @@ void paintPageFrame(QPainter &p, const QRect &page)
     paintPageFrame(p, page, 0x000000, 0xA0A0A0);
 }
 
-void paintPageFrame(QPainter &p, const QRect &page, uint32_t dark, uint32_t light)
+namespace {
+// Draws two one-pixel rings just inside outer: dark along the top and left,
+// light along the bottom and right.
+void drawTwoRings(QPainter &p, const QRect &outer, uint32_t dark, uint32_t light)
 {
-    const int l = page.left() - 2;
-    const int r = page.left() + page.width() + 1;
-    const int t = page.top() - 2;
-    const int b = page.top() + page.height() + 1;
+    const int l = outer.left();
+    const int r = outer.right();
+    const int t = outer.top();
+    const int b = outer.bottom();
     for (int i = 0; i <= 1; ++i) {
         hvLine(p, dark, r - i, t + i, l + i, t + i);
         hvLine(p, dark, l + i, t + i, l + i, b - i);
         hvLine(p, light, l + i, b - i, r - i, b - i);
         hvLine(p, light, r - i, b - i, r - i, t + i);
     }
+}
+} // namespace
+
+void paintPageFrame(QPainter &p, const QRect &page, uint32_t dark, uint32_t light)
+{
+    drawTwoRings(p, page.adjusted(-2, -2, 2, 2), dark, light);
 }
 
 void paintCodeBox(QPainter &p, const QSize &size, bool sourceMode)
@@ -169,12 +177,7 @@ void paintCodeBox(QPainter &p, const QSize &size, bool sourceMode)
     p.fillRect(0, 0, w, h, bgr(0xC0FFFF));
     const uint32_t dark = sourceMode ? 0x000000 : 0xC0C0C0;
     const uint32_t light = sourceMode ? 0xFFFFFF : 0xC0C0C0;
-    for (int i = 0; i <= 1; ++i) {
-        hvLine(p, dark, w - 1 - i, i, i, i);
-        hvLine(p, dark, i, i, i, h - 1 - i);
-        hvLine(p, light, i, h - 1 - i, w - 1 - i, h - 1 - i);
-        hvLine(p, light, w - 1 - i, h - 1 - i, w - 1 - i, i);
-    }
+    drawTwoRings(p, QRect(0, 0, w, h), dark, light);
     FontFace &f = fontFace(kCodeBoxFamily, kCodeBoxCell, false, false);
     const QString text = kCodeBoxCaption;
     const int tw = f.metrics.horizontalAdvance(text);

@@ -12,11 +12,10 @@
 
 namespace render {
 
-// Counts of the work the view has done: the renders, and the rectangles
+// Counts of the work the view has done: the renders, and the last rectangle
 // handed to the screen.
 struct RepaintStats : RenderStats {
     QRect lastDirty;      // the last rectangle handed to the screen
-    int dirtyCount = 0;   // how many rectangles were handed to the screen
 };
 
 class PageView {
