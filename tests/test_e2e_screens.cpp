@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "childprocess.h"
+
 #include <cmath>
 #include <csignal>
 #include <sys/prctl.h>
@@ -87,22 +89,6 @@ int inkCount(const QImage &img, const QRect &r)
     return n;
 }
 
-void dieWithTest(QProcess &p)
-{
-    p.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-}
-
-void end(QProcess &p)
-{
-    if (p.state() == QProcess::NotRunning)
-        return;
-    p.terminate();
-    if (!p.waitForFinished(3000)) {
-        p.kill();
-        p.waitForFinished(3000);
-    }
-}
-
 } // namespace
 
 class TestScreens : public QObject {
@@ -119,14 +105,14 @@ class TestScreens : public QObject {
     std::optional<QString> run(const QString &program, const QStringList &args)
     {
         QProcess p;
-        dieWithTest(p);
+        tieToTest(p);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), display_);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         p.setProcessEnvironment(env);
         p.start(program, args);
         const bool done = p.waitForFinished(kWaitMs);
-        end(p);
+        stop(p);
         if (!done || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
             return std::nullopt;
         return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
@@ -174,18 +160,11 @@ class TestScreens : public QObject {
     // Starts an X server with one screen of size, and the editor on it with file.
     void start(const QString &size, const QString &qtScale, const QString &file)
     {
-        end(app_);
-        end(xvfb_);
-        dieWithTest(xvfb_);
-        xvfb_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                             QStringLiteral("0"), size + QStringLiteral("x24"),
-                                             QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        QVERIFY(xvfb_.waitForStarted(5000));
-        QByteArray out;
-        while (!out.contains('\n') && xvfb_.waitForReadyRead(10000))
-            out += xvfb_.readAllStandardOutput();
-        display_ = QStringLiteral(":") + QString::fromLatin1(out.trimmed());
-        dieWithTest(app_);
+        stop(app_);
+        stop(xvfb_);
+        display_ = startXServer(xvfb_, size);
+        QVERIFY(!display_.isEmpty());
+        tieToTest(app_);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), display_);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
@@ -220,8 +199,8 @@ private slots:
     void initTestCase() { QVERIFY(dir_.isValid()); }
     void cleanupTestCase()
     {
-        end(app_);
-        end(xvfb_);
+        stop(app_);
+        stop(xvfb_);
     }
 
     void windowWorksOnTheScreen_data()
