@@ -442,8 +442,7 @@ QList<int> pageTops(const doc::TextGrid &grid)
 
 QImage renderPage(const doc::TextGrid &grid, int topLine, render::DisplayMode mode, double scale)
 {
-    render::PageRenderer page([&grid](int line) { return grid.getLine(line); },
-                              render::RowClearing::WholePage);
+    render::PageRenderer page(render::gridLines(grid), render::RowClearing::WholePage);
     page.createSurface(scale);
     page.renderPage(topLine, mode);
     return page.image();

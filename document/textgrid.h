@@ -75,12 +75,16 @@ public:
     // Returns a count that grows with every change to the grid, so that a reader
     // learns whether anything changed without keeping a copy of the text.
     quint64 changeCount() const { return changeCount_; }
+    // Returns the lines the latest change touched (every line before the first),
+    // so that a reader told of one change learns whether it was its own line.
+    LineSpan lastChange() const { return lastChange_; }
 
 private:
     void noteChanged(int first, int last)
     {
         changed_.first = std::min(changed_.first, first);
         changed_.last = std::max(changed_.last, last);
+        lastChange_ = LineSpan{first, last};
         ++changeCount_;
     }
 
@@ -92,6 +96,7 @@ private:
     uint8_t cells_[kColumns][kLines];
     LineSpan changed_{1, kLines};
     quint64 changeCount_ = 0;
+    LineSpan lastChange_{1, kLines};
 };
 
 } // namespace doc

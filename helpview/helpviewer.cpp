@@ -30,7 +30,7 @@ HelpViewer::HelpViewer(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       // Each row clears its own band before its line is drawn.
-      page_([](int index) { return helpText().value(index); }, render::RowClearing::EachRow)
+      page_(render::fixedLines([](int index) { return helpText().value(index); }), render::RowClearing::EachRow)
 {
     setObjectName(QStringLiteral("helpform"));
     setWindowTitle(QStringLiteral("help"));

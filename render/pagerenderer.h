@@ -2,42 +2,24 @@
 // One page of text rendered into an image: the 31 rows of lines taken from a
 // line source, drawn by the style machine at a device pixel ratio. The
 // editor's page view, the help viewer and the command line's pages all render
-// through it. It owns the image, what is known of its clear pixels, and a
-// record of the rows it drew, so that a page moved by one line is moved in the
-// image and only its new row is drawn.
+// through it. It owns the image and the row mover, which moves a page that
+// moved on by one line in the image and draws only its new row.
 
 #include "document/pagegeometry.h"
-#include "render/cleanmap.h"
+#include "render/linesource.h"
 #include "render/pageimage.h"
+#include "render/rowmover.h"
 #include "render/stylemachine.h"
 
 #include <QImage>
-#include <array>
-#include <functional>
-#include <vector>
 
 namespace render {
-
-// Returns the text of a line (empty for a line that does not exist).
-using LineSource = std::function<QByteArray(int line)>;
-
-// How the rows are cleared. The editor's page is cleared and then drawn, so a
-// line's pixels outside its row stay; each help viewer row clears its own
-// band just before its line is drawn.
-enum class RowClearing { WholePage, EachRow };
-
-// Counts of the work done; tests read them to check that each command renders
-// no more than it must.
-struct RenderStats {
-    int pageRenders = 0; // renders of the whole page, moved or drawn afresh
-    int pageMoves = 0;   // page renders that moved the image by one row
-    int rowRenders = 0;  // renders of one row alone
-    int linesDrawn = 0;  // lines walked by the drawing variant
-};
 
 class PageRenderer {
 public:
     PageRenderer(LineSource lines, RowClearing clearing);
+    PageRenderer(const PageRenderer &) = delete;
+    PageRenderer &operator=(const PageRenderer &) = delete;
 
     // Makes the cleared page image for a device pixel ratio: 800 x 800 logical
     // pixels, 800 x 800 times the ratio device pixels.
@@ -58,40 +40,11 @@ public:
     // Returns the pointer and marker glyphs (their widths are the glyphs' advance).
     const QImage &pointerGlyph() const { return pointerGlyph_; }
     const QImage &markerGlyph() const { return markerGlyph_; }
-    // Returns the work counters.
-    RenderStats &stats() { return stats_; }
 
 private:
-    // What the image shows of one row.
-    struct RowRecord {
-        QByteArray text;
-        // Where its drawing reached on the page image.
-        LineReach reach;
-    };
-    // Device pixel rows top..bottom of the page image.
-    struct DeviceRows {
-        int top;
-        int bottom;
-    };
-
     QRect deviceBand(int top, int bottom) const;
-    QRect rowBand(int index) const;
-    QRect lineBand(int line, int topLine) const;
-    int rowStep() const;
-    bool reaches(int index, int top, int bottom) const;
-    bool withinBand(int index) const;
-    bool aloneInBand(int index) const;
-    void clearDevice(int top, int bottom);
-    void drawRow(int line, int topLine, DisplayMode mode);
+    LineReach drawRow(int line, int topLine, DisplayMode mode);
     void renderAfresh(int topLine, DisplayMode mode);
-    bool canMove(int topLine, DisplayMode mode) const;
-    bool moveByOneRow(int topLine, DisplayMode mode);
-    DeviceRows goneRows(int step) const;
-    void shiftImage(int step);
-    void prepareStrip(int height);
-    void redrawDeviceRows(std::vector<DeviceRows> spans, DisplayMode mode, int pending);
-    void redrawSpan(const DeviceRows &span, DisplayMode mode, int pending);
-    void copyFromStrip(const DeviceRows &span, int origin);
 
     LineSource lines_;
     RowClearing clearing_;
@@ -99,15 +52,7 @@ private:
     QImage markerGlyph_;
     StyleMachine machine_;
     PageImage page_;
-    RenderStats stats_;
-    // The page the image shows, when it is known row by row.
-    bool recordValid_ = false;
-    int recordTop_ = 0;
-    DisplayMode recordMode_ = DisplayMode::Rendered;
-    std::array<RowRecord, doc::kRows> rows_;
-    // Where rows of the page are drawn afresh before they are copied into it.
-    QImage strip_;
-    CleanMap stripClean_;
+    RowMover mover_;
 };
 
 // Copies the part of a device-pixel image under dirty (logical pixels) onto a

@@ -4,12 +4,13 @@
 // 1, 1.5 and 2, and 0.8 and 0.5 (a window shown smaller to fit its screen), and
 // so must a page moved line by line and drawn afresh.
 
+#include "document/editor.h"
 #include "fileio/helpfile.h"
 #include "helpview/helptext.h"
 #include "render/colors.h"
 #include "render/devicepixels.h"
 #include "render/glyphs.h"
-#include "view/pageview.h"
+#include "render/pagerenderer.h"
 #include "render/stylemachine.h"
 
 #include <QDir>
@@ -77,6 +78,21 @@ QList<QByteArray> exampleLines()
         lines += fileio::parseHelpFile(fileio::readFileBytes(dir.filePath(name)));
     return lines;
 }
+
+// The lines of grid, counting each line read: the renderer reads a line for
+// every row it draws, so a page drawn afresh reads all 31 and a page moved by
+// one row reads its new line and the lines it draws again.
+struct CountedLines {
+    explicit CountedLines(const doc::TextGrid &grid) : source(gridLines(grid))
+    {
+        source.text = [this, &grid](int line) {
+            ++reads;
+            return grid.getLine(line);
+        };
+    }
+    LineSource source;
+    int reads = 0;
+};
 
 } // namespace
 
@@ -163,7 +179,7 @@ private slots:
     }
     void pagesDrawnOverEachOtherAreDrawnTheSame()
     {
-        // The page view clears only what earlier drawings touched, leaves out
+        // The renderer clears only what earlier drawings touched, leaves out
         // cell fills that would change nothing, and moves the image when the
         // page moves by one line; after any sequence of page renders, row renders
         // and one-line scrolls its bitmap must be what plain drawing on a fresh
@@ -174,8 +190,9 @@ private slots:
         QRandomGenerator rng(99);
         doc::TextGrid grid;
         doc::EditorState state;
-        PageView view(grid, state);
-        view.createPageBitmap(ratio);
+        CountedLines lines(grid);
+        PageRenderer renderer(lines.source, RowClearing::WholePage);
+        renderer.createSurface(ratio);
         plain_.setDrawPath(DrawPath::Plain);
         plain_.setDeviceRatio(ratio);
         const auto fresh = [&] { return drawnAfresh(grid, state); };
@@ -189,6 +206,7 @@ private slots:
                 return "\\m" + randomMarkupLine(rng, 127);
             return round % 2 ? "plain words " + QByteArray::number(line * 7919) : randomMarkupLine(rng);
         };
+        int moves = 0;
         int markupMoves = 0;
         for (int round = 0; round < 16; ++round) {
             grid.clearGrid(); // setLine leaves the cells past the new text as they were
@@ -196,42 +214,44 @@ private slots:
                 grid.setLine(lineFor(round, line), line);
             state.sourceMode = round % 3 == 2 ? DisplayMode::Source : DisplayMode::Rendered;
             state.topLine = 1 + round % 6;
-            view.repaintPage();
+            renderer.renderPage(state.topLine, state.sourceMode);
             QImage expected = fresh();
-            QVERIFY2(view.pageBitmap() == expected, qPrintable(QStringLiteral("page, round %1").arg(round)));
+            QVERIFY2(renderer.image() == expected, qPrintable(QStringLiteral("page, round %1").arg(round)));
 
             // A changed line rendered alone clears its row band and draws the line.
             state.cursorLine = state.topLine + int(rng.bounded(31));
             grid.eraseLine(state.cursorLine);
             grid.setLine(round % 2 ? QByteArray("CHANGED") : randomMarkupLine(rng), state.cursorLine);
-            view.repaintCursorRow();
+            renderer.renderRow(state.cursorLine, state.topLine, state.sourceMode);
             const int top = (state.cursorLine - state.topLine) * 25 + 5;
             {
                 QPainter p(&expected);
                 p.fillRect(toDevice(QRect(0, top, 800, 25), ratio), bgr(kPageColor));
                 plain_.drawLine(p, grid.getLine(state.cursorLine), top, state.sourceMode);
             }
-            QVERIFY2(view.pageBitmap() == expected, qPrintable(QStringLiteral("row, round %1").arg(round)));
+            QVERIFY2(renderer.image() == expected, qPrintable(QStringLiteral("row, round %1").arg(round)));
 
             // Scrolling one line at a time either way shows what drawing afresh shows.
-            const int movesBefore = view.stats().pageMoves;
             for (int step = 0; step < (round % 4 == 2 ? 24 : 8); ++step) {
                 state.topLine = std::max(1, state.topLine + (rng.bounded(3) ? 1 : -1));
-                const RenderStats before = view.stats();
-                view.repaintPage();
-                QVERIFY2(view.pageBitmap() == fresh(),
+                lines.reads = 0;
+                renderer.renderPage(state.topLine, state.sourceMode);
+                QVERIFY2(renderer.image() == fresh(),
                          qPrintable(QStringLiteral("scroll %1, round %2").arg(step).arg(round)));
                 // A moved page of rows that keep to their bands draws its new line alone.
-                if (round % 2 && view.stats().pageMoves > before.pageMoves)
-                    QVERIFY(view.stats().linesDrawn - before.linesDrawn <= 1);
+                const bool moved = lines.reads < doc::kRows;
+                if (round % 2 && moved)
+                    QCOMPARE(lines.reads, 1);
+                moves += moved;
+                markupMoves += moved && round % 4 == 2;
             }
-            if (round % 4 == 2)
-                markupMoves += view.stats().pageMoves - movesBefore;
         }
         // Where a row is a whole number of device pixels high, pages were moved,
-        // also those whose rows reach into their neighbours' bands.
+        // also those whose rows reach into their neighbours' bands; elsewhere never.
         if (25 * ratio == std::floor(25 * ratio))
-            QVERIFY2(markupMoves > 8 && view.stats().pageMoves > markupMoves, qPrintable(QString::number(markupMoves)));
+            QVERIFY2(markupMoves > 8 && moves > markupMoves, qPrintable(QString::number(markupMoves)));
+        else
+            QCOMPARE(moves, 0);
     }
 
     void aLongScrollOneWayAndAHeldImageKeepTheirPixels_data()
@@ -244,30 +264,101 @@ private slots:
     {
         // Moving the page one line at a time uses up the spare rows around
         // its image, which then moves its pixels; an image copied from the
-        // view on the way keeps the pixels it had.
+        // renderer on the way keeps the pixels it had.
         QFETCH(double, ratio);
         QRandomGenerator rng(7);
         doc::TextGrid grid;
         doc::EditorState state;
         for (int line = 1; line <= 100; ++line)
             grid.setLine(line % 3 ? "words " + QByteArray::number(line * 31) : "\\m" + randomMarkupLine(rng, 127), line);
-        PageView view(grid, state);
-        view.createPageBitmap(ratio);
+        CountedLines lines(grid);
+        PageRenderer renderer(lines.source, RowClearing::WholePage);
+        renderer.createSurface(ratio);
         plain_.setDrawPath(DrawPath::Plain);
         plain_.setDeviceRatio(ratio);
-        view.repaintPage();
+        renderer.renderPage(state.topLine, state.sourceMode);
         QImage held, heldPixels;
+        int moves = 0;
         for (int step = 0; step < 80; ++step) {
             state.topLine += step < 45 ? 1 : -1;
-            view.repaintPage();
-            QVERIFY2(view.pageBitmap() == drawnAfresh(grid, state), qPrintable(QString::number(step)));
+            lines.reads = 0;
+            renderer.renderPage(state.topLine, state.sourceMode);
+            moves += lines.reads < doc::kRows;
+            QVERIFY2(renderer.image() == drawnAfresh(grid, state), qPrintable(QString::number(step)));
             if (step == 30) {
-                held = view.pageBitmap();
+                held = renderer.image();
                 heldPixels = held.copy();
             }
         }
         QVERIFY(held == heldPixels);
-        QCOMPARE(view.stats().pageMoves, 80);
+        QCOMPARE(moves, 80);
+    }
+
+    void aChangeTheImageMissedMakesTheNextScrollDrawAfresh()
+    {
+        // The rows kept by a one-row move must still show their lines: one
+        // change, to the row then drawn again, keeps the page movable; any
+        // change the image was not drawn for makes the next scroll draw afresh.
+        doc::TextGrid grid;
+        for (int line = 1; line <= 60; ++line)
+            grid.setLine("line " + QByteArray::number(line), line);
+        doc::EditorState state;
+        CountedLines lines(grid);
+        PageRenderer renderer(lines.source, RowClearing::WholePage);
+        renderer.createSurface(1.0);
+        plain_.setDrawPath(DrawPath::Plain);
+        plain_.setDeviceRatio(1.0);
+        // Scrolls by one line; returns how the page got there, or that its pixels are wrong.
+        const auto scroll = [&](int by) {
+            state.topLine += by;
+            lines.reads = 0;
+            renderer.renderPage(state.topLine, state.sourceMode);
+            if (renderer.image() != drawnAfresh(grid, state))
+                return QStringLiteral("wrong pixels");
+            return lines.reads < doc::kRows ? QStringLiteral("moved") : QStringLiteral("afresh");
+        };
+        const auto drawRow = [&](int line) { renderer.renderRow(line, state.topLine, state.sourceMode); };
+        renderer.renderPage(state.topLine, state.sourceMode);
+
+        grid.setLine("typed", 10);
+        drawRow(10);
+        QCOMPARE(scroll(1), "moved");
+        QCOMPARE(scroll(1), "moved"); // nothing changed since
+
+        grid.setLine("changed, another row drawn", 12);
+        drawRow(15);
+        QCOMPARE(scroll(1), "afresh");
+
+        grid.setLine("changed, nothing drawn", 20);
+        QCOMPARE(scroll(-1), "afresh");
+
+        grid.setLine("two changes", 14);
+        grid.setLine("before this row is drawn", 16);
+        drawRow(16);
+        QCOMPARE(scroll(-1), "afresh");
+        QCOMPARE(scroll(1), "moved");
+    }
+
+    void aFixedTextIsMovedRowByRow()
+    {
+        // The help viewer's text never changes: each one-line scroll moves
+        // the page and draws its new row alone, as drawing afresh would show it.
+        QList<QByteArray> text;
+        for (int i = 0; i < 60; ++i)
+            text << "help line " + QByteArray::number(i * 37);
+        int reads = 0;
+        PageRenderer moved(fixedLines([&](int i) { ++reads; return text.value(i); }), RowClearing::EachRow);
+        moved.createSurface(2.0);
+        moved.renderPage(0, DisplayMode::Rendered);
+        for (int top : {1, 2, 1, 0}) {
+            reads = 0;
+            moved.renderPage(top, DisplayMode::Rendered);
+            QCOMPARE(reads, 1);
+            PageRenderer afresh(fixedLines([&](int i) { return text.value(i); }), RowClearing::EachRow);
+            afresh.createSurface(2.0);
+            afresh.renderPage(top, DisplayMode::Rendered);
+            QVERIFY(moved.image() == afresh.image());
+        }
     }
 
     void aFailedRangeCheckLeavesTheSamePixels()

@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 
 using render::bgr;
 using render::toBgr;
@@ -238,12 +239,18 @@ private slots:
     {
         form().editor().grid().setLine("some text", 1);
         form().pageView().repaintPage();
-        const int drawn = form().pageView().stats().linesDrawn;
+        // A render hands what it drew to the screen; uncovering hands nothing.
+        const auto handed = std::make_shared<QList<QRect>>();
+        QWidget *const surface = form().helpbox();
+        form().pageView().setScreen([handed, surface](const QRect &r) {
+            *handed << r;
+            surface->update(r);
+        });
         const QImage first = screenOf(form().helpbox());
         form().helpbox()->repaint();
         const QImage second = screenOf(form().helpbox());
         QCOMPARE(second, first);
-        QCOMPARE(form().pageView().stats().linesDrawn, drawn);
+        QCOMPARE(*handed, QList<QRect>());
     }
 
     void errorInAHandlerIsReportedAndTheWindowGoesOn()

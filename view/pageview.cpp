@@ -31,7 +31,7 @@ void fillRings(QPainter &p, const QRect &outer, int thick, uint32_t dark, uint32
 PageView::PageView(const doc::TextGrid &grid, const doc::EditorState &state)
     : grid_(grid),
       state_(state),
-      renderer_([&grid](int line) { return grid.getLine(line); }, RowClearing::WholePage)
+      renderer_(gridLines(grid), RowClearing::WholePage)
 {
 }
 
@@ -45,12 +45,6 @@ void PageView::setScreen(std::function<void(const QRect &)> update)
     screen_ = std::move(update);
 }
 
-RepaintStats &PageView::stats()
-{
-    static_cast<RenderStats &>(stats_) = renderer_.stats();
-    return stats_;
-}
-
 QRect PageView::rowRect(int line) const
 {
     return QRect(0, doc::rowTop(line, state_.topLine), doc::kPageSize, doc::kRowHeight);
@@ -58,7 +52,6 @@ QRect PageView::rowRect(int line) const
 
 void PageView::toScreen(const QRect &r)
 {
-    stats_.lastDirty = r;
     if (screen_)
         screen_(r);
 }

@@ -12,12 +12,6 @@
 
 namespace render {
 
-// Counts of the work the view has done: the renders, and the last rectangle
-// handed to the screen.
-struct RepaintStats : RenderStats {
-    QRect lastDirty;      // the last rectangle handed to the screen
-};
-
 class PageView {
 public:
     PageView(const doc::TextGrid &grid, const doc::EditorState &state);
@@ -55,8 +49,6 @@ public:
     // Returns whether the caret is shown, and where it was last drawn (logical pixels).
     bool caretShown() const { return caretShown_; }
     QRect caretRect() const { return caretRect_; }
-    // Returns the repaint counters.
-    RepaintStats &stats();
     // Returns the pointer and marker glyphs.
     const QImage &pointerGlyph() const { return renderer_.pointerGlyph(); }
     const QImage &markerGlyph() const { return renderer_.markerGlyph(); }
@@ -72,7 +64,6 @@ private:
     std::function<void(const QRect &)> screen_;
     bool caretShown_ = false;
     QRect caretRect_;
-    RepaintStats stats_;
 };
 
 // Paints the sunken two-ring frame around the page at (left, top, width, height).
