@@ -17,6 +17,7 @@ namespace render {
 
 class PageRenderer {
 public:
+    // Renders the lines of lines, its rows cleared as clearing says; no image until createSurface.
     PageRenderer(LineSource lines, RowClearing clearing);
     PageRenderer(const PageRenderer &) = delete;
     PageRenderer &operator=(const PageRenderer &) = delete;
