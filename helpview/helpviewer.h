@@ -87,7 +87,7 @@ private:
     bool helpLinksBuilt_ = false;
     double scale_ = 1.0;
 
-    render::PaintSurface *surface_ = nullptr;
+    view::PaintSurface *surface_ = nullptr;
     QScrollBar *bar_ = nullptr;
 };
 

@@ -40,14 +40,14 @@ PageRenderer::PageRenderer(LineSource lines, RowClearing clearing)
 void PageRenderer::createSurface(double ratio)
 {
     machine_.setDeviceRatio(ratio);
-    const int spare = kSpareRows * int(std::ceil(doc::kRowHeight * ratio));
-    page_.create(toDevice(doc::kPageSize, ratio), spare);
+    const int spare = kSpareRows * int(std::ceil(kRowHeight * ratio));
+    page_.create(toDevice(kPageSize, ratio), spare);
     recordValid_ = false;
 }
 
 QRect PageRenderer::deviceBand(int top, int bottom) const
 {
-    return toDevice(QRect(0, top, doc::kPageSize, bottom - top + 1), deviceRatio());
+    return toDevice(QRect(0, top, kPageSize, bottom - top + 1), deviceRatio());
 }
 
 void PageRenderer::clearDevice(int top, int bottom)
@@ -55,9 +55,9 @@ void PageRenderer::clearDevice(int top, int bottom)
     page_.clear(top, bottom);
 }
 
-void PageRenderer::drawRow(int line, int topLine, DisplayMode mode)
+void PageRenderer::drawRow(int line, int topLine, markup::DisplayMode mode)
 {
-    const int top = doc::rowTop(line, topLine);
+    const int top = rowTop(line, topLine);
     base::checkRange(top, 0, 65535);
     RowRecord row{lines_(line), LineReach()};
     if (!row.text.isEmpty()) {
@@ -70,13 +70,13 @@ void PageRenderer::drawRow(int line, int topLine, DisplayMode mode)
         rows_[size_t(index)] = std::move(row);
 }
 
-void PageRenderer::renderAfresh(int topLine, DisplayMode mode)
+void PageRenderer::renderAfresh(int topLine, markup::DisplayMode mode)
 {
     recordValid_ = false;
     const int last = topLine + doc::kRows - 1;
     if (clearing_ == RowClearing::EachRow) {
-        clearDevice(0, deviceBand(0, doc::kPageTop - 1).bottom());
-        clearDevice(deviceBand(doc::rowTop(last + 1, topLine), doc::kPageSize - 1).top(), page_.image().height() - 1);
+        clearDevice(0, deviceBand(0, kPageTop - 1).bottom());
+        clearDevice(deviceBand(rowTop(last + 1, topLine), kPageSize - 1).top(), page_.image().height() - 1);
         for (int line = topLine; line <= last; ++line) {
             const QRect band = lineBand(line, topLine);
             clearDevice(band.top(), band.bottom());
@@ -89,7 +89,7 @@ void PageRenderer::renderAfresh(int topLine, DisplayMode mode)
         // that are already clear, so the result is the same as clearing first.
         int cleared = -1;
         for (int line = topLine; line <= last; ++line) {
-            const int ahead = deviceBand(0, doc::rowTop(line, topLine) + 3 * doc::kRowHeight - 1).bottom();
+            const int ahead = deviceBand(0, rowTop(line, topLine) + 3 * kRowHeight - 1).bottom();
             if (ahead > cleared) {
                 clearDevice(cleared + 1, ahead);
                 cleared = ahead;
@@ -112,8 +112,8 @@ QRect PageRenderer::rowBand(int index) const
 // Returns the device rows of the band line takes on the page from topLine.
 QRect PageRenderer::lineBand(int line, int topLine) const
 {
-    const int top = doc::rowTop(line, topLine);
-    return deviceBand(top, top + doc::kRowHeight - 1);
+    const int top = rowTop(line, topLine);
+    return deviceBand(top, top + kRowHeight - 1);
 }
 
 // Returns the device rows from the top of one page row to the top of the next.
@@ -149,12 +149,12 @@ bool PageRenderer::aloneInBand(int index) const
     return true;
 }
 
-bool PageRenderer::canMove(int topLine, DisplayMode mode) const
+bool PageRenderer::canMove(int topLine, markup::DisplayMode mode) const
 {
     // Moving pixels gives what drawing gives only when a row is a whole number
     // of device pixels high and the rows kept show the same text as before.
     const int step = topLine - recordTop_;
-    const double band = doc::kRowHeight * deviceRatio();
+    const double band = kRowHeight * deviceRatio();
     if (!recordValid_ || mode != recordMode_ || (step != 1 && step != -1) || band != std::floor(band))
         return false;
     for (int r = 0; r < doc::kRows; ++r) {
@@ -174,7 +174,7 @@ bool PageRenderer::canMove(int topLine, DisplayMode mode) const
     return true;
 }
 
-bool PageRenderer::moveByOneRow(int topLine, DisplayMode mode)
+bool PageRenderer::moveByOneRow(int topLine, markup::DisplayMode mode)
 {
     if (!canMove(topLine, mode))
         return false;
@@ -246,7 +246,7 @@ PageRenderer::DeviceRows PageRenderer::goneRows(int step) const
     return {reach.top() + band, rowBand(last).top() - 1 + band};
 }
 
-void PageRenderer::redrawDeviceRows(std::vector<DeviceRows> spans, DisplayMode mode, int pending)
+void PageRenderer::redrawDeviceRows(std::vector<DeviceRows> spans, markup::DisplayMode mode, int pending)
 {
     std::sort(spans.begin(), spans.end(), [](const DeviceRows &a, const DeviceRows &b) { return a.top < b.top; });
     std::vector<DeviceRows> merged;
@@ -267,7 +267,7 @@ void PageRenderer::redrawDeviceRows(std::vector<DeviceRows> spans, DisplayMode m
 // Makes device rows of span what drawing the whole page gives there: every row
 // whose drawing reaches them is drawn, in order, into the strip, and the span is
 // copied from there. The reach of row pending is learnt on the way.
-void PageRenderer::redrawSpan(const DeviceRows &span, DisplayMode mode, int pending)
+void PageRenderer::redrawSpan(const DeviceRows &span, markup::DisplayMode mode, int pending)
 {
     int firstRow = -1;
     for (int r = doc::kRows - 1; r >= 0; --r) {
@@ -291,7 +291,7 @@ void PageRenderer::redrawSpan(const DeviceRows &span, DisplayMode mode, int pend
             continue;
         LineReach drawn;
         if (!row.text.isEmpty()) {
-            drawn = machine_.drawLine(p, row.text, doc::rowTop(r, shift), mode, &stripClean_);
+            drawn = machine_.drawLine(p, row.text, rowTop(r, shift), mode, &stripClean_);
             ++stats_.linesDrawn;
         }
         if (r == pending)
@@ -325,7 +325,7 @@ void PageRenderer::copyFromStrip(const DeviceRows &span, int origin)
     }
 }
 
-void PageRenderer::renderPage(int topLine, DisplayMode mode)
+void PageRenderer::renderPage(int topLine, markup::DisplayMode mode)
 {
     page_.detach();
     if (!moveByOneRow(topLine, mode))
@@ -333,7 +333,7 @@ void PageRenderer::renderPage(int topLine, DisplayMode mode)
     ++stats_.pageRenders;
 }
 
-void PageRenderer::renderRow(int line, int topLine, DisplayMode mode)
+void PageRenderer::renderRow(int line, int topLine, markup::DisplayMode mode)
 {
     const int index = line - topLine;
     // The image stays what drawing the page afresh gives only when the row's
@@ -349,7 +349,7 @@ void PageRenderer::renderRow(int line, int topLine, DisplayMode mode)
     recordValid_ = inRecord && withinBand(index);
 }
 
-int PageRenderer::columnX(int column, int line, DisplayMode mode)
+int PageRenderer::columnX(int column, int line, markup::DisplayMode mode)
 {
     return machine_.columnX(column, lines_(line), mode);
 }

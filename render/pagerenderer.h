@@ -6,7 +6,7 @@
 // record of the rows it drew, so that a page moved by one line is moved in the
 // image and only its new row is drawn.
 
-#include "document/pagegeometry.h"
+#include "render/pagegeometry.h"
 #include "render/cleanmap.h"
 #include "render/pageimage.h"
 #include "render/stylemachine.h"
@@ -43,11 +43,11 @@ public:
     // pixels, 800 x 800 times the ratio device pixels.
     void createSurface(double ratio);
     // Renders the 31 rows of the page whose first row shows topLine.
-    void renderPage(int topLine, DisplayMode mode);
+    void renderPage(int topLine, markup::DisplayMode mode);
     // Clears the row of line on the page from topLine and draws the line into it.
-    void renderRow(int line, int topLine, DisplayMode mode);
+    void renderRow(int line, int topLine, markup::DisplayMode mode);
     // Returns the x at which column (1-based) of line starts, in logical pixels.
-    int columnX(int column, int line, DisplayMode mode);
+    int columnX(int column, int line, markup::DisplayMode mode);
 
     // Returns the page image in device pixels.
     const QImage &image() const { return page_.image(); }
@@ -82,15 +82,15 @@ private:
     bool withinBand(int index) const;
     bool aloneInBand(int index) const;
     void clearDevice(int top, int bottom);
-    void drawRow(int line, int topLine, DisplayMode mode);
-    void renderAfresh(int topLine, DisplayMode mode);
-    bool canMove(int topLine, DisplayMode mode) const;
-    bool moveByOneRow(int topLine, DisplayMode mode);
+    void drawRow(int line, int topLine, markup::DisplayMode mode);
+    void renderAfresh(int topLine, markup::DisplayMode mode);
+    bool canMove(int topLine, markup::DisplayMode mode) const;
+    bool moveByOneRow(int topLine, markup::DisplayMode mode);
     DeviceRows goneRows(int step) const;
     void shiftImage(int step);
     void prepareStrip(int height);
-    void redrawDeviceRows(std::vector<DeviceRows> spans, DisplayMode mode, int pending);
-    void redrawSpan(const DeviceRows &span, DisplayMode mode, int pending);
+    void redrawDeviceRows(std::vector<DeviceRows> spans, markup::DisplayMode mode, int pending);
+    void redrawSpan(const DeviceRows &span, markup::DisplayMode mode, int pending);
     void copyFromStrip(const DeviceRows &span, int origin);
 
     LineSource lines_;
@@ -103,7 +103,7 @@ private:
     // The page the image shows, when it is known row by row.
     bool recordValid_ = false;
     int recordTop_ = 0;
-    DisplayMode recordMode_ = DisplayMode::Rendered;
+    markup::DisplayMode recordMode_ = markup::DisplayMode::Rendered;
     std::array<RowRecord, doc::kRows> rows_;
     // Where rows of the page are drawn afresh before they are copied into it.
     QImage strip_;

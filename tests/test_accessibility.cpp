@@ -115,10 +115,10 @@ private slots:
         };
         for (const Case &c : cases) {
             std::vector<uint8_t> columns;
-            QCOMPARE(render::PageText::exposeLine(c.line, render::DisplayMode::Rendered, &columns), c.rendered);
+            QCOMPARE(render::PageText::exposeLine(c.line, markup::DisplayMode::Rendered, &columns), c.rendered);
             QCOMPARE(columns, c.columns);
             // The source shows every byte as it is.
-            QCOMPARE(render::PageText::exposeLine(c.line, render::DisplayMode::Source, nullptr),
+            QCOMPARE(render::PageText::exposeLine(c.line, markup::DisplayMode::Source, nullptr),
                      QString::fromLatin1(c.line).replace(QChar(0x80), QChar(0x20AC)));
         }
     }
@@ -146,7 +146,7 @@ private slots:
         }
         QCOMPARE(t.positionAt(99).column, 7);
         // Source mode counts every byte.
-        t.setMode(render::DisplayMode::Source);
+        t.setMode(markup::DisplayMode::Source);
         QCOMPARE(t.offsetOf(1, 3), 2);
         QCOMPARE(t.offsetOf(3, 7), 13);
     }
@@ -202,7 +202,7 @@ private slots:
         QVERIFY(!box->state().checked);
         // The reader's toggle is the box's click.
         box->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-        QCOMPARE(form().editor().state().sourceMode, render::DisplayMode::Source);
+        QCOMPARE(form().editor().state().sourceMode, markup::DisplayMode::Source);
         QVERIFY(box->state().checked);
 
         QAccessibleInterface *page = accessible(form().helpbox());
@@ -393,7 +393,7 @@ private slots:
         const int caret = t->cursorPosition();
         QCOMPARE(all.left(caret).count(QLatin1Char('\n')), 10);
         QCOMPARE(all[caret - 1], QLatin1Char('\n'));
-        QCOMPARE(t->characterRect(caret).top(), help->paintBox1()->mapToGlobal(QPoint(0, doc::kPageTop)).y());
+        QCOMPARE(t->characterRect(caret).top(), help->paintBox1()->mapToGlobal(QPoint(0, render::kPageTop)).y());
         t->setCursorPosition(all.indexOf(QLatin1Char('\n'), caret + 1) + 1);
         QCOMPARE(help->helpTopIndex(), 11);
     }

@@ -21,7 +21,7 @@ class TestEditing : public QObject {
 
     app::MainWindow &form() { return win_.form(); }
     doc::EditorState &st() { return win_.form().editor().state(); }
-    render::RepaintStats &stats() { return win_.form().pageView().stats(); }
+    view::RepaintStats &stats() { return win_.form().pageView().stats(); }
     QScrollBar *bar() { return win_.form().pageBar(); }
     Pos caret() { return {st().cursorLine, st().cursorColumn}; }
     QString lineShown() { return win_.form().linetext()->text(); }
@@ -616,7 +616,7 @@ private slots:
         QCOMPARE(texts(line - 1, 3), expected);
         QCOMPARE(st().topLine, top);
         QCOMPARE(bar()->value(), top - 1);
-        QCOMPARE(st().sourceMode, render::DisplayMode::Source);
+        QCOMPARE(st().sourceMode, markup::DisplayMode::Source);
         const int x = rules::columnX(text(after.first), after.second, true);
         QCOMPARE(form().pageView().caretRect(), QRect(x - 1, 5 + 25 * (after.first - top), 2, 25));
     }
@@ -651,7 +651,7 @@ private slots:
         caretTo(31, 3);
         if (mods & Qt::AltModifier)
             alt();
-        const render::RepaintStats before = stats();
+        const view::RepaintStats before = stats();
         const QRect oldCaret = form().pageView().caretRect();
         dirty_.clear();
         key(qtKey, mods, keyText);

@@ -17,6 +17,8 @@
 #include <QTest>
 
 using namespace render;
+using namespace markup;
+using namespace view;
 
 namespace {
 

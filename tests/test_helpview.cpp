@@ -142,7 +142,7 @@ private slots:
             // by row; each row clears its band first, as the viewer's rows do.
             doc::EditorState state;
             state.topLine = position + 1;
-            render::PageView editor(grid, state);
+            view::PageView editor(grid, state);
             editor.createPageBitmap();
             for (state.cursorLine = state.topLine; state.cursorLine <= state.topLine + 30; ++state.cursorLine)
                 editor.repaintCursorRow();

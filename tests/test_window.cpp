@@ -189,7 +189,7 @@ private slots:
         QVERIFY(!imageHas(offBox, 0x0000FF));
 
         QTest::mouseClick(form().codebox(), Qt::LeftButton);
-        QCOMPARE(form().editor().state().sourceMode, render::DisplayMode::Source);
+        QCOMPARE(form().editor().state().sourceMode, markup::DisplayMode::Source);
         const QImage onBox = screenOf(form().codebox());
         QCOMPARE(at(onBox, 0, 0), 0x000000u);
         QCOMPARE(at(onBox, 1, 30), 0x000000u);
@@ -202,7 +202,7 @@ private slots:
         QVERIFY(!imageHas(form().pageView().pageBitmap(), render::kHeaderColor));
 
         QTest::mouseClick(form().codebox(), Qt::LeftButton);
-        QCOMPARE(form().editor().state().sourceMode, render::DisplayMode::Rendered);
+        QCOMPARE(form().editor().state().sourceMode, markup::DisplayMode::Rendered);
         QCOMPARE(form().pageView().pageBitmap(), rendered);
         QCOMPARE(screenOf(form().codebox()), offBox);
     }
@@ -221,7 +221,7 @@ private slots:
         QCOMPARE(s.topLine, 1);
         QCOMPARE(s.cursorLine, 1);
         QCOMPARE(s.cursorColumn, 1);
-        QCOMPARE(s.sourceMode, render::DisplayMode::Rendered);
+        QCOMPARE(s.sourceMode, markup::DisplayMode::Rendered);
         QCOMPARE(form().pageBar()->value(), 0);
         QCOMPARE(form().pageBar()->maximum(), 968);
         for (int l = 1; l <= 1000; ++l)
@@ -269,11 +269,11 @@ private slots:
         QCOMPARE(shown, QStringLiteral("Range check error"));
 
         // A real check failing inside a paint: reported, and the window keeps working.
-        form().handle([&] { form().pageView().machine().columnX(0, "abc", render::DisplayMode::Rendered); });
+        form().handle([&] { form().pageView().machine().columnX(0, "abc", markup::DisplayMode::Rendered); });
         QCOMPARE(win_.reports, QStringList{QStringLiteral("Range check error")});
         win_.reports.clear();
         QTest::mouseClick(form().codebox(), Qt::LeftButton);
-        QCOMPARE(form().editor().state().sourceMode, render::DisplayMode::Source);
+        QCOMPARE(form().editor().state().sourceMode, markup::DisplayMode::Source);
     }
 
     // The window's icon is the program's drawing (built into the binary), at
