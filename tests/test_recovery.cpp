@@ -289,6 +289,28 @@ private slots:
         QVERIFY(win_.reports.isEmpty());
     }
 
+    // The keeper tells texts apart, not edits: typing that is taken back leaves
+    // the saved text, which needs no copy; typing it again after a copy was
+    // written brings the copy up to date.
+    void editsTakenBackNeedNoCopy()
+    {
+        type("saved");
+        form().saveFile(tmp_.filePath(QStringLiteral("undo.hlp")));
+        type("xy");
+        QTest::keyClick(&form(), Qt::Key_Backspace);
+        QTest::keyClick(&form(), Qt::Key_Backspace);
+        letKeeperWrite();
+        QVERIFY(copies().isEmpty());
+        QCOMPARE(app::exitNotice(form().recoveryKeeper()->keepForExit()), QString());
+        type("z");
+        letKeeperWrite();
+        QCOMPARE(copies().size(), 1);
+        QTest::keyClick(&form(), Qt::Key_Backspace);
+        type("w");
+        letKeeperWrite();
+        QCOMPARE(RecoveryStore(state()).list().value(0).firstText, QByteArray("savedw"));
+    }
+
     // At an exit that bypasses the window the keeper writes the copy and
     // tells only through the returned notice; when the folder cannot be
     // made, the notice names what was lost.
