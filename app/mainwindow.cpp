@@ -207,8 +207,8 @@ void MainWindow::buildControls()
         [this](int x, int y) { handle([&] { pageMouseMove(x, y); }); },
         [this](int x, int y) { handle([&] { pageMouseDown(x, y); }); });
     place(helpbox_, kHelpboxRect);
-    speedButton1_ = makeButton(QStringLiteral("SpeedButton1"), QStringLiteral("P1"), {808, 8, 33, 33}, 20, 0xFF0000);
-    speedButton1_->setAccessibleName(QStringLiteral("go to top"));
+    topButton_ = makeButton(QStringLiteral("topBtn"), QStringLiteral("P1"), {808, 8, 33, 33}, 20, 0xFF0000);
+    topButton_->setAccessibleName(QStringLiteral("go to top"));
     openBtn_ = makeButton(QStringLiteral("openBtn"), QStringLiteral("OPEN"), {8, 8, 73, 33}, 16, 0xFF0000);
     saveBtn_ = makeButton(QStringLiteral("saveBtn"), QStringLiteral("SAVE"), {96, 8, 73, 33}, 16, 0x008000);
     clearBtn_ = makeButton(QStringLiteral("clearBtn"), QStringLiteral("CLEAR"), {272, 8, 73, 33}, 16, 0x0000FF);
@@ -218,7 +218,14 @@ void MainWindow::buildControls()
     codebox_ = new CodeBox(*this, this);
     place(codebox_, kCodeboxRect);
     helpBtn_ = makeButton(QStringLiteral("helpBtn"), QStringLiteral("HELP"), {440, 8, 65, 33}, 16, 0xFFFF00);
+    buildBarAndLabels();
+    connectControls();
+    for (QWidget *w : findChildren<QWidget *>())
+        w->installEventFilter(this);
+}
 
+void MainWindow::buildBarAndLabels()
+{
     pageBar_ = new PageBar(this);
     pageBar_->setObjectName(QStringLiteral("pageBar"));
     place(pageBar_, QRect(816, 48, 17, 801));
@@ -237,16 +244,17 @@ void MainWindow::buildControls()
     QPalette pal = msgtext_->palette();
     pal.setColor(QPalette::WindowText, Qt::black);
     msgtext_->setPalette(pal);
+}
 
+void MainWindow::connectControls()
+{
     connect(pageBar_, &QScrollBar::valueChanged, this, [this] { handle([this] { barMoved(); }); });
-    connect(speedButton1_, &QPushButton::clicked, this, [this] { handle([this] { goToTopClicked(); }); });
+    connect(topButton_, &QPushButton::clicked, this, [this] { handle([this] { goToTopClicked(); }); });
     connect(openBtn_, &QPushButton::clicked, this, [this] { handle([this] { openClicked(); }); });
     connect(saveBtn_, &QPushButton::clicked, this, [this] { handle([this] { saveClicked(); }); });
     connect(clearBtn_, &QPushButton::clicked, this, [this] { handle([this] { clearClicked(); }); });
     connect(linkBtn_, &QPushButton::clicked, this, [this] { handle([this] { linkClicked(); }); });
     connect(helpBtn_, &QPushButton::clicked, this, [this] { handle([this] { helpClicked(); }); });
-    for (QWidget *w : findChildren<QWidget *>())
-        w->installEventFilter(this);
 }
 
 // The help viewer is made when first needed: nothing of it shows before, and

@@ -153,6 +153,8 @@ private:
     void handleKeyDown(QKeyEvent *e);
     void handleKeyPress(const std::vector<uint8_t> &typed);
     void buildControls();
+    void buildBarAndLabels();
+    void connectControls();
     QPushButton *makeButton(const QString &name, const QString &caption, QRect geometry,
                             int charHeight, uint32_t color);
     std::unique_ptr<QFileDialog> makeDialog(const QString &name, QFileDialog::AcceptMode mode);
@@ -180,7 +182,7 @@ private:
     links::LinkTable links_;
 
     view::PaintSurface *helpbox_ = nullptr;
-    QPushButton *speedButton1_ = nullptr;
+    QPushButton *topButton_ = nullptr; // P1: go to top
     QPushButton *openBtn_ = nullptr;
     QPushButton *saveBtn_ = nullptr;
     QPushButton *clearBtn_ = nullptr;

@@ -15,7 +15,7 @@ HelpAccessibility::HelpAccessibility(HelpViewer &form)
 
 void HelpAccessibility::announceCaret()
 {
-    view::announcePageChange(form_.paintBox1(), {}, caretOffset());
+    view::announcePageChange(form_.pageSurface(), {}, caretOffset());
 }
 
 int HelpAccessibility::caretOffset()

@@ -70,7 +70,7 @@ double HelpViewer::surfaceRatio() const
 void HelpViewer::buildControls()
 {
     surface_ = new view::PaintSurface(
-        QStringLiteral("PaintBox1"), this, [this](QPainter &p, const QRect &dirty) { paintPage(p, dirty); },
+        QStringLiteral("helpPage"), this, [this](QPainter &p, const QRect &dirty) { paintPage(p, dirty); },
         [this](int x, int y) { pageMouseMove(x, y); },
         [this](int x, int y) { pageMouseDown(x, y); });
     surface_->setGeometry(kSurfaceRect);

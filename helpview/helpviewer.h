@@ -56,7 +56,7 @@ public:
     void paintFrame(QPainter &p);
 
     // Returns the controls, for inspection.
-    QWidget *paintBox1() const { return surface_; }
+    QWidget *pageSurface() const { return surface_; }
     QScrollBar *scrollBar1() const { return bar_; }
     // Returns the image the rows are drawn into, in device pixels.
     const QImage &surface() const { return page_.image(); }

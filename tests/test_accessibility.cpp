@@ -188,7 +188,7 @@ private slots:
     {
         const std::pair<const char *, const char *> buttons[] = {
             {"openBtn", "OPEN"}, {"saveBtn", "SAVE"}, {"linkBtn", "LINK"}, {"clearBtn", "CLEAR"},
-            {"helpBtn", "HELP"}, {"SpeedButton1", "go to top"}};
+            {"helpBtn", "HELP"}, {"topBtn", "go to top"}};
         for (const auto &[object, name] : buttons) {
             QAccessibleInterface *b = accessible(form().findChild<QPushButton *>(QLatin1String(object)));
             QVERIFY(b);
@@ -378,7 +378,7 @@ private slots:
     void helpViewerTextIsReadable()
     {
         helpview::HelpViewer *help = form().helpform();
-        QAccessibleInterface *page = accessible(help->paintBox1());
+        QAccessibleInterface *page = accessible(help->pageSurface());
         QCOMPARE(page->role(), QAccessible::EditableText);
         QVERIFY(page->state().readOnly);
         QVERIFY(!page->editableTextInterface());
@@ -393,7 +393,7 @@ private slots:
         const int caret = t->cursorPosition();
         QCOMPARE(all.left(caret).count(QLatin1Char('\n')), 10);
         QCOMPARE(all[caret - 1], QLatin1Char('\n'));
-        QCOMPARE(t->characterRect(caret).top(), help->paintBox1()->mapToGlobal(QPoint(0, render::kPageTop)).y());
+        QCOMPARE(t->characterRect(caret).top(), help->pageSurface()->mapToGlobal(QPoint(0, render::kPageTop)).y());
         t->setCursorPosition(all.indexOf(QLatin1Char('\n'), caret + 1) + 1);
         QCOMPARE(help->helpTopIndex(), 11);
     }

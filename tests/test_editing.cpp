@@ -158,7 +158,7 @@ private slots:
         else if (command.startsWith("wheel"))
             wheel({400, 400}, command.endsWith("down") ? -120 : 120);
         else if (command == "P1")
-            QTest::mouseClick(form().findChild<QPushButton *>("SpeedButton1"), Qt::LeftButton);
+            QTest::mouseClick(form().findChild<QPushButton *>("topBtn"), Qt::LeftButton);
         else if (command == "link")
             QTest::mouseClick(form().helpbox(), Qt::LeftButton, {}, arrow);
         else
@@ -187,7 +187,7 @@ private slots:
     {
         put(600, "some text");
         caretTo(600, 5);
-        QTest::mouseClick(form().findChild<QPushButton *>("SpeedButton1"), Qt::LeftButton);
+        QTest::mouseClick(form().findChild<QPushButton *>("topBtn"), Qt::LeftButton);
         QCOMPARE(st().topLine, 1);
         QCOMPARE(caret(), Pos(1, 1));
         QCOMPARE(bar()->value(), 0);
@@ -552,7 +552,7 @@ private slots:
     {
         QVERIFY(QTest::qWaitForWindowActive(&win_.form()));
         QWidget *controls[] = {form().findChild<QPushButton *>("linkBtn"), form().codebox(), bar(),
-                               form().findChild<QPushButton *>("SpeedButton1")};
+                               form().findChild<QPushButton *>("topBtn")};
         QByteArray typed;
         for (QWidget *w : controls) {
             QTest::mouseClick(w, Qt::LeftButton, {}, {5, 5});

@@ -762,7 +762,7 @@ class TestRandom : public QObject {
         case Link: clickButton("linkBtn"); model_.link(); break;
         case Clear: clickButton("clearBtn"); model_.clear(); break;
         case SourceToggle: sourceToggle(); break;
-        case P1: clickButton("SpeedButton1"); model_.p1(); break;
+        case P1: clickButton("topBtn"); model_.p1(); break;
         case OpenFile: openFile(); break;
         case KindCount: break;
         }

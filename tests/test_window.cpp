@@ -92,7 +92,7 @@ private slots:
         }
         QCOMPARE(row.first()->geometry().left(), page.left());
         QCOMPARE(row.last()->geometry().left(), page.right() + 1);
-        QCOMPARE(form().findChild<QPushButton *>("SpeedButton1")->font().pixelSize(), 20);
+        QCOMPARE(form().findChild<QPushButton *>("topBtn")->font().pixelSize(), 20);
         QCOMPARE(form().findChild<QPushButton *>("openBtn")->font().pixelSize(), 16);
         QCOMPARE(form().findChild<QPushButton *>("clearBtn")->toolTip(), QStringLiteral("clear all text"));
         QCOMPARE(form().findChild<QPushButton *>("linkBtn")->toolTip(), QStringLiteral("make link table"));

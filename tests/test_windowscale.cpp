@@ -330,7 +330,7 @@ private slots:
         helpview::HelpViewer *help = form().helpform();
         QCOMPARE(help->windowScale(), 0.8);
         QCOMPARE(help->size(), QSize(view::toWindow(854, 0.8), view::toWindow(822, 0.8)));
-        QCOMPARE(help->surface().size(), QSize(640, 640) * help->paintBox1()->devicePixelRatioF());
+        QCOMPARE(help->surface().size(), QSize(640, 640) * help->pageSurface()->devicePixelRatioF());
         QVERIFY(help->rect().contains(help->scrollBar1()->geometry()));
     }
 
