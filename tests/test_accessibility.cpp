@@ -323,15 +323,17 @@ private slots:
         QCOMPARE(form().editor().grid().getLine(1), QByteArray("\\f\xE9Z"));
     }
 
-    void newsAfterEachCommand()
+    static Changes edits(const app::PageNews &n)
+    {
+        Changes out;
+        for (const render::TextChange &c : n.changes)
+            out.emplace_back(c.offset, c.removed, c.inserted);
+        return out;
+    }
+
+    void newsAfterTypingAndMoving()
     {
         app::EditorAccessibility &a = form().accessibility();
-        const auto edits = [](const app::PageNews &n) {
-            Changes out;
-            for (const render::TextChange &c : n.changes)
-                out.emplace_back(c.offset, c.removed, c.inserted);
-            return out;
-        };
         a.takeNews();
         type("a");
         app::PageNews n = a.takeNews();
@@ -352,6 +354,16 @@ private slots:
         QCOMPARE(n.caret, 3);
         type("c");
         QCOMPARE(edits(a.takeNews()), (Changes{{3, {}, "c"}}));
+    }
+
+    void newsAfterDeletingLinesAndSwitchingMode()
+    {
+        app::EditorAccessibility &a = form().accessibility();
+        type("a\\fb");
+        key(Qt::Key_Down);
+        type("c");
+        a.takeNews();
+        app::PageNews n;
         // Ctrl+Y: the line and its break go, an empty line 1000 comes.
         key(Qt::Key_Up);
         key(Qt::Key_Y, Qt::ControlModifier, QStringLiteral("\x19"));

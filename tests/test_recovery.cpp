@@ -260,7 +260,10 @@ private slots:
         win_.close();
         openWindow(state());
         QCOMPARE(form().msgtext()->text(), QString());
+    }
 
+    void aRecoveredCopyStaysTheOneCopyOfItsText()
+    {
         // A recovered copy stays the one copy of its text while it is not saved.
         type("recover me");
         form().close();
@@ -368,7 +371,11 @@ private slots:
         QVERIFY(!QFile::exists(copy));
         QVERIFY(QDir(state()).entryList(QDir::Files).filter(QStringLiteral(".name")).isEmpty());
         QVERIFY(win_.reports.isEmpty());
+    }
 
+    void aFailedCopyOrADanglingLinkLeavesNoName()
+    {
+        const QString file = tmp_.filePath(QStringLiteral("new-topic.hlp"));
         // A copy that cannot be written leaves no name behind either.
         int opens = 0;
         fileio::setSaveFaultHook([&opens](fileio::SaveStep step) {

@@ -64,7 +64,10 @@ private slots:
         QCOMPARE(form().minimumSize(), form().maximumSize());
         QVERIFY(!(form().windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(form().windowFlags() & Qt::WindowMinimizeButtonHint);
+    }
 
+    void buttonsInARowAboveThePage()
+    {
         // The buttons as the user finds them: one row above the page, left to
         // right, from OPEN over the page's left edge to P1 past its right edge,
         // none covering another control, each caption in a colour of its own
@@ -96,7 +99,10 @@ private slots:
         QCOMPARE(form().findChild<QPushButton *>("openBtn")->font().pixelSize(), 16);
         QCOMPARE(form().findChild<QPushButton *>("clearBtn")->toolTip(), QStringLiteral("clear all text"));
         QCOMPARE(form().findChild<QPushButton *>("linkBtn")->toolTip(), QStringLiteral("make link table"));
+    }
 
+    void pageBarAndLabels()
+    {
         QCOMPARE(form().findChild<QWidget *>("helpbox")->geometry(), QRect(8, 48, 800, 800));
         QCOMPARE(form().findChild<QWidget *>("codebox")->geometry(), QRect(600, 8, 193, 33));
         QCOMPARE(form().findChild<QWidget *>("codebox")->cursor().shape(), Qt::PointingHandCursor);
