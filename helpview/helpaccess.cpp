@@ -26,7 +26,7 @@ int HelpAccessibility::caretOffset()
 void HelpAccessibility::setCaretOffset(int offset)
 {
     // The bar keeps the position in its range and scrolls the page through its change handler.
-    form_.scrollBar1()->setValue(text_.positionAt(offset).line);
+    form_.pageBar()->setValue(text_.positionAt(offset).line);
 }
 
 QRect HelpAccessibility::characterRect(int offset)

@@ -76,7 +76,7 @@ void HelpViewer::buildControls()
     surface_->setGeometry(kSurfaceRect);
 
     bar_ = new QScrollBar(Qt::Vertical, this);
-    bar_->setObjectName(QStringLiteral("ScrollBar1"));
+    bar_->setObjectName(QStringLiteral("helpBar"));
     bar_->setGeometry(kBarRect);
     bar_->setFocusPolicy(Qt::NoFocus);
     bar_->setSingleStep(1);

@@ -57,7 +57,7 @@ public:
 
     // Returns the controls, for inspection.
     QWidget *pageSurface() const { return surface_; }
-    QScrollBar *scrollBar1() const { return bar_; }
+    QScrollBar *pageBar() const { return bar_; }
     // Returns the image the rows are drawn into, in device pixels.
     const QImage &surface() const { return page_.image(); }
     // Returns the viewer's link table.

@@ -401,7 +401,7 @@ private slots:
         QVERIFY(all.startsWith(QStringLiteral("Help Editor HELP\ndata\n120 characters per line\n")));
         QCOMPARE(t->cursorPosition(), 0);
         // The caret is where the page starts: it follows the bar, and moving it scrolls.
-        help->scrollBar1()->setValue(10);
+        help->pageBar()->setValue(10);
         const int caret = t->cursorPosition();
         QCOMPARE(all.left(caret).count(QLatin1Char('\n')), 10);
         QCOMPARE(all[caret - 1], QLatin1Char('\n'));

@@ -39,7 +39,7 @@ class TestHelpView : public QObject {
     helpview::HelpViewer form_;
 
     const links::Link &link() { return form_.helpLinkTable().entry(1); }
-    QScrollBar &bar() { return *form_.scrollBar1(); }
+    QScrollBar &bar() { return *form_.pageBar(); }
 
     // Shows the viewer, types "a" then Esc inside its modal loop; returns whether
     // it ran modally and "a" left it open.

@@ -331,7 +331,7 @@ private slots:
         QCOMPARE(help->windowScale(), 0.8);
         QCOMPARE(help->size(), QSize(view::toWindow(854, 0.8), view::toWindow(822, 0.8)));
         QCOMPARE(help->surface().size(), QSize(640, 640) * help->pageSurface()->devicePixelRatioF());
-        QVERIFY(help->rect().contains(help->scrollBar1()->geometry()));
+        QVERIFY(help->rect().contains(help->pageBar()->geometry()));
     }
 
     // At the start the window takes the largest scale up to the zoom at which
