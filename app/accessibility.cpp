@@ -1,6 +1,7 @@
 #include "app/accessibility.h"
 
 #include "app/mainwindow.h"
+#include "render/pagegeometry.h"
 #include "app/keymap.h"
 
 #include <QAccessibleWidget>
@@ -21,7 +22,7 @@ public:
     {
         QAccessible::State s = QAccessibleWidget::state();
         s.checkable = true;
-        s.checked = form() && form()->editor().state().sourceMode == render::DisplayMode::Source;
+        s.checked = form() && form()->editor().state().sourceMode == markup::DisplayMode::Source;
         return s;
     }
     QString text(QAccessible::Text t) const override
@@ -74,7 +75,7 @@ PageNews EditorAccessibility::takeNews()
 {
     PageNews news;
     const doc::EditorState &s = form_.editor().state();
-    const bool source = s.sourceMode == render::DisplayMode::Source;
+    const bool source = s.sourceMode == markup::DisplayMode::Source;
     news.sourceToggled = source != announcedSource_;
     announcedSource_ = source;
     // A new display mode reads every line again, changed ones included.
@@ -99,7 +100,7 @@ void EditorAccessibility::announceChanges()
         QAccessible::updateAccessibility(&e);
     }
     if (news.caretMoved)
-        render::announcePageChange(form_.helpbox(), news.changes, news.caret);
+        view::announcePageChange(form_.helpbox(), news.changes, news.caret);
 }
 
 void EditorAccessibility::announceFocus()
@@ -152,16 +153,16 @@ QRect EditorAccessibility::characterRect(int offset)
     const int left = form_.pageView().columnX(at.column, at.line);
     // A line's end has no character: a box as wide as the caret stands there.
     const int right = character ? form_.pageView().columnX(at.column + 1, at.line) : left + 1;
-    return QRect(left, doc::rowTop(at.line, form_.editor().state().topLine), right - left, doc::kRowHeight);
+    return QRect(left, render::rowTop(at.line, form_.editor().state().topLine), right - left, render::kRowHeight);
 }
 
 int EditorAccessibility::offsetAt(QPoint point)
 {
-    if (point.x() < 0 || point.y() < 0 || point.x() >= doc::kPageSize || point.y() >= doc::kPageSize)
+    if (point.x() < 0 || point.y() < 0 || point.x() >= render::kPageSize || point.y() >= render::kPageSize)
         return -1;
-    const int line = form_.editor().lineAtY(point.y());
+    const int line = render::lineAtY(point.y(), form_.editor().state().topLine);
     render::PageText &text = pageText();
-    return render::offsetAtX(*this, text.lineStart(line), text.offsetOf(line, doc::kColumns + 1), point.x());
+    return view::offsetAtX(*this, text.lineStart(line), text.offsetOf(line, doc::kColumns + 1), point.x());
 }
 
 QString EditorAccessibility::name() const

@@ -26,7 +26,7 @@ struct PageNews {
     bool isEmpty() const { return changes.empty() && !caretMoved && !sourceToggled; }
 };
 
-class EditorAccessibility : public render::PageTextAccess {
+class EditorAccessibility : public view::PageTextAccess {
 public:
     explicit EditorAccessibility(MainWindow &form);
 

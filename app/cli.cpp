@@ -251,7 +251,7 @@ CommandLine commandOf(const QCommandLineParser &parser, CliMode mode)
     c.files = parser.positionalArguments();
     c.out = parser.value(QStringLiteral("out"));
     if (parser.isSet(QStringLiteral("source")))
-        c.display = render::DisplayMode::Source;
+        c.display = markup::DisplayMode::Source;
     if (parser.isSet(QStringLiteral("strict")))
         c.warnings = WarningPolicy::Fail;
     c.scale = scaleOf(parser).value_or(1.0);
@@ -440,7 +440,7 @@ QList<int> pageTops(const doc::TextGrid &grid)
     return tops;
 }
 
-QImage renderPage(const doc::TextGrid &grid, int topLine, render::DisplayMode mode, double scale)
+QImage renderPage(const doc::TextGrid &grid, int topLine, markup::DisplayMode mode, double scale)
 {
     render::PageRenderer page(render::gridLines(grid), render::RowClearing::WholePage);
     page.createSurface(scale);

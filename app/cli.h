@@ -27,7 +27,7 @@ struct CommandLine {
     CliMode mode = CliMode::Window;
     QStringList files;
     QString out;
-    render::DisplayMode display = render::DisplayMode::Rendered;
+    markup::DisplayMode display = markup::DisplayMode::Rendered;
     WarningPolicy warnings = WarningPolicy::Report;
     CheckFormat format = CheckFormat::Gnu;
     double scale = 1.0; // device pixel ratio of --render
@@ -49,6 +49,6 @@ QList<int> pageTops(const doc::TextGrid &grid);
 
 // Returns the page with the given top line exactly as the editor renders it at a
 // device pixel ratio (scale), without the caret.
-QImage renderPage(const doc::TextGrid &grid, int topLine, render::DisplayMode mode, double scale = 1.0);
+QImage renderPage(const doc::TextGrid &grid, int topLine, markup::DisplayMode mode, double scale = 1.0);
 
 } // namespace app

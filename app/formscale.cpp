@@ -33,13 +33,13 @@ void MainWindow::fitToScreen()
     const QScreen *shown = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!shown)
         return;
-    render::FitRequest request;
+    view::FitRequest request;
     request.natural = QSize(kClientWidth, kClientHeight);
     request.available = shown->availableGeometry();
     request.frame = fittedFrame_ = frameMargins();
     request.screenRatio = shown->devicePixelRatio();
     request.zoom = zoom_;
-    const double scale = render::fittedScale(request);
+    const double scale = view::fittedScale(request);
     if (scale != scale_)
         applyWindowScale(scale);
     const QSize framed = size().grownBy(fittedFrame_);
@@ -49,10 +49,10 @@ void MainWindow::fitToScreen()
 void MainWindow::applyWindowScale(double scale)
 {
     scale_ = scale;
-    setFixedSize(render::toWindow(kClientWidth, scale), render::toWindow(kClientHeight, scale));
+    setFixedSize(view::toWindow(kClientWidth, scale), view::toWindow(kClientHeight, scale));
     for (const Placement &p : placements_) {
-        p.widget->setGeometry(render::toWindow(p.geometry, scale));
-        p.widget->setFont(render::scaledFont(p.font, scale));
+        p.widget->setGeometry(view::toWindow(p.geometry, scale));
+        p.widget->setFont(view::scaledFont(p.font, scale));
     }
     helpbox_->setScale(scale);
     if (helpform_)

@@ -18,6 +18,7 @@
 #include "helpview/helpviewer.h"
 #include "render/colors.h"
 #include "render/fontbook.h"
+#include "render/pagegeometry.h"
 #include "view/windowscale.h"
 
 #include <QAccessible>
@@ -40,7 +41,8 @@ namespace app {
 
 namespace {
 const QString &kArial = render::kArialFamily;
-constexpr QRect kHelpboxRect(doc::kHelpboxLeft, doc::kHelpboxTop, doc::kHelpboxSize, doc::kHelpboxSize);
+// The page's place in the window.
+constexpr QRect kHelpboxRect(8, 48, render::kPageSize, render::kPageSize);
 constexpr QRect kCodeboxRect(600, 8, 193, 33);
 // Rows above and below the slider that a style may paint its edge or shadow on.
 constexpr int kSliderMargin = 2;
@@ -192,21 +194,21 @@ QLabel *MainWindow::makeLabel(const QString &name, QRect geometry, Qt::Alignment
 
 void MainWindow::place(QWidget *w, QRect geometry)
 {
-    w->setGeometry(render::toWindow(geometry, scale_));
+    w->setGeometry(view::toWindow(geometry, scale_));
     placements_.push_back({w, geometry, w->font()});
 }
 
 void MainWindow::buildControls()
 {
     // Creation order of the controls, as the window lays them out.
-    helpbox_ = new render::PaintSurface(
+    helpbox_ = new view::PaintSurface(
         QStringLiteral("helpbox"), this,
         [this](QPainter &p, const QRect &dirty) { paintPage(p, dirty); },
         [this](int x, int y) { handle([&] { pageMouseMove(x, y); }); },
         [this](int x, int y) { handle([&] { pageMouseDown(x, y); }); });
     place(helpbox_, kHelpboxRect);
-    speedButton1_ = makeButton(QStringLiteral("SpeedButton1"), QStringLiteral("P1"), {808, 8, 33, 33}, 20, 0xFF0000);
-    speedButton1_->setAccessibleName(QStringLiteral("go to top"));
+    topButton_ = makeButton(QStringLiteral("topBtn"), QStringLiteral("P1"), {808, 8, 33, 33}, 20, 0xFF0000);
+    topButton_->setAccessibleName(QStringLiteral("go to top"));
     openBtn_ = makeButton(QStringLiteral("openBtn"), QStringLiteral("OPEN"), {8, 8, 73, 33}, 16, 0xFF0000);
     saveBtn_ = makeButton(QStringLiteral("saveBtn"), QStringLiteral("SAVE"), {96, 8, 73, 33}, 16, 0x008000);
     clearBtn_ = makeButton(QStringLiteral("clearBtn"), QStringLiteral("CLEAR"), {272, 8, 73, 33}, 16, 0x0000FF);
@@ -216,7 +218,14 @@ void MainWindow::buildControls()
     codebox_ = new CodeBox(*this, this);
     place(codebox_, kCodeboxRect);
     helpBtn_ = makeButton(QStringLiteral("helpBtn"), QStringLiteral("HELP"), {440, 8, 65, 33}, 16, 0xFFFF00);
+    buildBarAndLabels();
+    connectControls();
+    for (QWidget *w : findChildren<QWidget *>())
+        w->installEventFilter(this);
+}
 
+void MainWindow::buildBarAndLabels()
+{
     pageBar_ = new PageBar(this);
     pageBar_->setObjectName(QStringLiteral("pageBar"));
     place(pageBar_, QRect(816, 48, 17, 801));
@@ -235,16 +244,17 @@ void MainWindow::buildControls()
     QPalette pal = msgtext_->palette();
     pal.setColor(QPalette::WindowText, Qt::black);
     msgtext_->setPalette(pal);
+}
 
+void MainWindow::connectControls()
+{
     connect(pageBar_, &QScrollBar::valueChanged, this, [this] { handle([this] { barMoved(); }); });
-    connect(speedButton1_, &QPushButton::clicked, this, [this] { handle([this] { goToTopClicked(); }); });
+    connect(topButton_, &QPushButton::clicked, this, [this] { handle([this] { goToTopClicked(); }); });
     connect(openBtn_, &QPushButton::clicked, this, [this] { handle([this] { openClicked(); }); });
     connect(saveBtn_, &QPushButton::clicked, this, [this] { handle([this] { saveClicked(); }); });
     connect(clearBtn_, &QPushButton::clicked, this, [this] { handle([this] { clearClicked(); }); });
     connect(linkBtn_, &QPushButton::clicked, this, [this] { handle([this] { linkClicked(); }); });
     connect(helpBtn_, &QPushButton::clicked, this, [this] { handle([this] { helpClicked(); }); });
-    for (QWidget *w : findChildren<QWidget *>())
-        w->installEventFilter(this);
 }
 
 // The help viewer is made when first needed: nothing of it shows before, and
@@ -305,9 +315,9 @@ void MainWindow::paintEvent(QPaintEvent *)
     handle([this] {
         QPainter p(this);
         if (scale_ == 1.0)
-            render::paintPageFrame(p, helpbox_->geometry());
+            view::paintPageFrame(p, helpbox_->geometry());
         else
-            render::paintScaledPageFrame(p, kHelpboxRect, scale_, 0x000000, 0xA0A0A0);
+            view::paintScaledPageFrame(p, kHelpboxRect, scale_, 0x000000, 0xA0A0A0);
     });
 }
 
@@ -337,7 +347,7 @@ QVariant MainWindow::inputMethodQuery(Qt::InputMethodQuery query) const
         return true;
     case Qt::ImCursorRectangle:
         // A candidate window opens next to the caret.
-        return render::toWindow(page_.caretRect(), scale_).translated(helpbox_->pos());
+        return view::toWindow(page_.caretRect(), scale_).translated(helpbox_->pos());
     case Qt::ImHints:
         return int(Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
     default:
@@ -386,7 +396,9 @@ void MainWindow::wheelTurned(int delta, QPoint globalPos)
 {
     // On a scaled window the mouse is taken back to where it would be at scale 1.
     const QPoint corner = frameGeometry().topLeft();
-    editor_.wheelTurned(delta, corner + render::toLogicalOffset(globalPos - corner, scale_), corner);
+    const QPoint mouse = corner + view::toLogicalOffset(globalPos - corner, scale_);
+    if (view::insideWheelRect(mouse, corner + kHelpboxRect.topLeft(), kHelpboxRect.width()))
+        editor_.wheelTurned(delta);
 }
 
 void MainWindow::pressButtonKey(ButtonKey key)
@@ -402,7 +414,7 @@ void MainWindow::pressButtonKey(ButtonKey key)
 bool MainWindow::eventFilter(QObject *watched, QEvent *e)
 {
     // The window sees every key and every wheel turn first, whichever control is under the mouse.
-    return render::routeToWindow(this, watched, e) || QWidget::eventFilter(watched, e);
+    return view::routeToWindow(this, watched, e) || QWidget::eventFilter(watched, e);
 }
 
 // ---- control handlers -------------------------------------------------------
@@ -420,7 +432,7 @@ void MainWindow::paintPage(QPainter &p, const QRect &dirty)
 
 void MainWindow::pageMouseMove(int x, int y)
 {
-    const int line = editor_.lineAtY(y);
+    const int line = render::lineAtY(y, editor_.state().topLine);
     linetext_->setText(QString::number(line));
     const int value = links_.hoverValue(line, x, page_.pointerGlyph().width(), page_.markerGlyph().width());
     doc::EditorState &s = editor_.state();
@@ -438,23 +450,23 @@ void MainWindow::pageMouseDown(int x, int y)
         helpbox_->setCursor(Qt::ArrowCursor);
         return;
     }
-    editor_.placeCaret(x, y);
+    editor_.placeCaret(render::lineAtY(y, editor_.state().topLine), x);
 }
 
 void MainWindow::paintSourceBox(QPainter &p)
 {
-    const bool source = editor_.state().sourceMode == render::DisplayMode::Source;
+    const bool source = editor_.state().sourceMode == markup::DisplayMode::Source;
     if (scale_ == 1.0)
-        render::paintCodeBox(p, codebox_->size(), source);
+        view::paintCodeBox(p, codebox_->size(), source);
     else
-        render::paintScaledCodeBox(p, kCodeboxRect.size(), source, scale_);
+        view::paintScaledCodeBox(p, kCodeboxRect.size(), source, scale_);
 }
 
 void MainWindow::sourceBoxClicked()
 {
     doc::EditorState &s = editor_.state();
-    s.sourceMode = s.sourceMode == render::DisplayMode::Source ? render::DisplayMode::Rendered
-                                                               : render::DisplayMode::Source;
+    s.sourceMode = s.sourceMode == markup::DisplayMode::Source ? markup::DisplayMode::Rendered
+                                                               : markup::DisplayMode::Source;
     codebox_->update();
     page_.repaintPage();
 }

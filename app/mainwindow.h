@@ -73,14 +73,14 @@ public:
     // Returns the editor (state, grid and commands).
     doc::Editor &editor() { return editor_; }
     // Returns the page view.
-    render::PageView &pageView() { return page_; }
+    view::PageView &pageView() { return page_; }
     // Returns the link table.
     links::LinkTable &linkTable() { return links_; }
     // Returns what assistive technology reads the window through.
     EditorAccessibility &accessibility() { return *accessibility_; }
 
     // Returns the controls, for wiring and inspection.
-    render::PaintSurface *helpbox() const { return helpbox_; }
+    view::PaintSurface *helpbox() const { return helpbox_; }
     CodeBox *codebox() const { return codebox_; }
     QScrollBar *pageBar() const { return pageBar_; }
     QLabel *msgtext() const { return msgtext_; }
@@ -153,6 +153,8 @@ private:
     void handleKeyDown(QKeyEvent *e);
     void handleKeyPress(const std::vector<uint8_t> &typed);
     void buildControls();
+    void buildBarAndLabels();
+    void connectControls();
     QPushButton *makeButton(const QString &name, const QString &caption, QRect geometry,
                             int charHeight, uint32_t color);
     std::unique_ptr<QFileDialog> makeDialog(const QString &name, QFileDialog::AcceptMode mode);
@@ -176,11 +178,11 @@ private:
 
     doc::TextGrid grid_;
     doc::Editor editor_;
-    render::PageView page_;
+    view::PageView page_;
     links::LinkTable links_;
 
-    render::PaintSurface *helpbox_ = nullptr;
-    QPushButton *speedButton1_ = nullptr;
+    view::PaintSurface *helpbox_ = nullptr;
+    QPushButton *topButton_ = nullptr; // P1: go to top
     QPushButton *openBtn_ = nullptr;
     QPushButton *saveBtn_ = nullptr;
     QPushButton *clearBtn_ = nullptr;

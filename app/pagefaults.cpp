@@ -1,14 +1,14 @@
 #include "app/pagefaults.h"
 
 #include "base/cp1252.h"
-#include "document/pagegeometry.h"
+#include "render/pagegeometry.h"
 #include "links/linkcheck.h"
 
 namespace app {
 
 using base::Diagnostic;
 using render::CellTrace;
-using render::TokenKind;
+using markup::TokenKind;
 
 namespace {
 
@@ -44,7 +44,7 @@ void addPastEdge(const LineWalk &w)
     int first = 0;
     int reach = 0;
     for (int i = 0; i < w.cells.size(); ++i) {
-        if (w.cells[i].reach <= doc::kPageSize)
+        if (w.cells[i].reach <= render::kPageSize)
             continue;
         if (first == 0)
             first = w.columnOf(i);
@@ -52,7 +52,7 @@ void addPastEdge(const LineWalk &w)
     }
     if (first > 0)
         w.warn(first, "past-right-edge",
-               QStringLiteral("text drawn past the page's right edge from here; %1 pixels cut").arg(reach - doc::kPageSize));
+               QStringLiteral("text drawn past the page's right edge from here; %1 pixels cut").arg(reach - render::kPageSize));
 }
 
 void addCodeFaults(const LineWalk &w)
@@ -134,7 +134,7 @@ QList<Diagnostic> pageFaults(int line, const QByteArray &text, render::StyleMach
     QList<Diagnostic> out;
     if (text.isEmpty())
         return out;
-    const QList<CellTrace> cells = machine.traceLine(text, render::DisplayMode::Rendered, doc::kPageSize);
+    const QList<CellTrace> cells = machine.traceLine(text, markup::DisplayMode::Rendered, render::kPageSize);
     const LineWalk w{line, text, cells, out};
     addPastEdge(w);
     addCodeFaults(w);

@@ -2,8 +2,8 @@
 
 #include "base/checked.h"
 
+#include <QCryptographicHash>
 #include <algorithm>
-#include <utility>
 
 namespace app {
 
@@ -11,6 +11,18 @@ namespace {
 constexpr int kTickMs = 500;
 // A copy is written once the document has stood still this long (plus up to one tick).
 constexpr int kQuietMs = 1500;
+
+// Returns a digest of lines that tells two texts apart (each line's length goes in before it).
+QByteArray digestOf(const QList<QByteArray> &lines)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const QByteArray &line : lines) {
+        const qint64 length = line.size();
+        hash.addData(QByteArrayView(reinterpret_cast<const char *>(&length), sizeof length));
+        hash.addData(line);
+    }
+    return hash.result();
+}
 } // namespace
 
 RecoveryKeeper::RecoveryKeeper(fileio::RecoveryStore store, const doc::TextGrid &grid,
@@ -22,13 +34,18 @@ RecoveryKeeper::RecoveryKeeper(fileio::RecoveryStore store, const doc::TextGrid 
     timer_.start(kTickMs);
 }
 
-void RecoveryKeeper::startSession()
+void RecoveryKeeper::takeAsSaved()
 {
-    savedLines_ = grid_.textLines();
+    savedChange_ = grid_.changeCount();
+    savedDigest_ = digestOf(grid_.textLines());
     seenChange_ = grid_.changeCount();
     securedChange_.reset();
-    writtenLines_.clear();
-    copyWritten_ = false;
+    writtenChange_.reset();
+}
+
+void RecoveryKeeper::startSession()
+{
+    takeAsSaved();
     copyPath_ = store_.pathForSession(QDateTime::currentDateTime());
     documentName_.clear();
     sinceChange_.start();
@@ -39,8 +56,9 @@ QString RecoveryKeeper::adoptCopy(const QString &path)
     startSession();
     // Nothing of it is on disk under a name of the user's: it stays unsaved,
     // and its copy is the one it came from.
-    writtenLines_ = std::exchange(savedLines_, {});
-    copyWritten_ = true;
+    writtenChange_ = grid_.changeCount();
+    savedChange_.reset();
+    savedDigest_ = digestOf({});
     copyPath_ = path;
     documentName_ = store_.documentName(path);
     return documentName_;
@@ -50,30 +68,30 @@ void RecoveryKeeper::setDocumentName(const QString &name)
 {
     documentName_ = name;
     // A copy already written is written again, name and all, at the next chance.
-    copyWritten_ = false;
+    writtenChange_.reset();
     securedChange_.reset();
 }
 
-QString RecoveryKeeper::keepNow()
+bool RecoveryKeeper::isSaved(const QList<QByteArray> &lines) const
 {
-    return keep(grid_.textLines());
+    return savedChange_ == grid_.changeCount() || digestOf(lines) == savedDigest_;
 }
 
 bool RecoveryKeeper::needsWriting(const QList<QByteArray> &lines) const
 {
-    return lines != savedLines_ && !(copyWritten_ && lines == writtenLines_);
+    return writtenChange_ != grid_.changeCount() && !isSaved(lines);
 }
 
 void RecoveryKeeper::writeCopy(const QList<QByteArray> &lines)
 {
     store_.write(copyPath_, lines, documentName_);
-    writtenLines_ = lines;
-    copyWritten_ = true;
+    writtenChange_ = grid_.changeCount();
 }
 
-QString RecoveryKeeper::keep(const QList<QByteArray> &lines)
+QString RecoveryKeeper::keepNow()
 {
-    if (lines == savedLines_)
+    const QList<QByteArray> lines = grid_.textLines();
+    if (isSaved(lines))
         return {};
     return secure(lines) ? copyPath_ : QString();
 }
@@ -98,7 +116,7 @@ ExitKeep RecoveryKeeper::keepForExit()
 {
     const QList<QByteArray> lines = grid_.textLines();
     ExitKeep result;
-    if (lines == savedLines_)
+    if (isSaved(lines))
         return result;
     result.lines = int(lines.size());
     const auto first = std::find_if(lines.begin(), lines.end(), [](const QByteArray &l) { return !l.isEmpty(); });
@@ -117,11 +135,7 @@ ExitKeep RecoveryKeeper::keepForExit()
 void RecoveryKeeper::saved()
 {
     store_.remove(copyPath_);
-    copyWritten_ = false;
-    writtenLines_.clear();
-    savedLines_ = grid_.textLines();
-    seenChange_ = grid_.changeCount();
-    securedChange_.reset();
+    takeAsSaved();
 }
 
 void RecoveryKeeper::tick()

@@ -50,14 +50,17 @@ public:
 
 private:
     void tick();
-    // Writes lines to the copy unless they are saved or already in it; returns the copy's path, or empty.
-    QString keep(const QList<QByteArray> &lines);
-    // Returns whether lines are safe: saved, already in the copy, or now written to it.
+    // Returns whether the document is safe: saved, already in the copy, or now written to it.
     bool secure(const QList<QByteArray> &lines);
+    // Returns whether lines, the document's text at the grid's present change
+    // count, are what counts as saved.
+    bool isSaved(const QList<QByteArray> &lines) const;
     // Whether lines need writing to the copy (unsaved and not in it yet).
     bool needsWriting(const QList<QByteArray> &lines) const;
     // Writes lines to the copy; throws base::FileError with the cause.
     void writeCopy(const QList<QByteArray> &lines);
+    // Takes the document as it now stands as saved.
+    void takeAsSaved();
 
     fileio::RecoveryStore store_;
     const doc::TextGrid &grid_;
@@ -65,12 +68,15 @@ private:
     QTimer timer_;
     QString copyPath_;
     QString documentName_;
-    QList<QByteArray> savedLines_;   // what counts as safe on disk
-    QList<QByteArray> writtenLines_; // what the copy holds
+    // What counts as safe on disk: the change count it was taken at (none when
+    // the saved text is not the grid's) and a digest of its text, which knows
+    // the saved text again after edits that undo each other.
+    std::optional<quint64> savedChange_;
+    QByteArray savedDigest_;
+    std::optional<quint64> writtenChange_; // the change count whose text the copy holds
     quint64 seenChange_ = 0;         // the grid's change count at the last tick
     std::optional<quint64> securedChange_; // the change count whose lines are safe, if known
     QElapsedTimer sinceChange_;
-    bool copyWritten_ = false;
     bool failureReported_ = false;
 };
 

@@ -27,6 +27,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -378,64 +379,39 @@ int loopOurs(const QString &what, int n, const QString &densePath, const QString
     return 0;
 }
 
-} // namespace
+// Every figure of the table.
+struct Table {
+    Figures ours, peer, wrapped;
+    double exportMillis = 0;
+    ChildFigures atRatio1, atRatio2, oursAtRatio2, peerAtRatio2, atScale1, atScale08;
+    Process editor, bare;
+};
 
-int main(int argc, char **argv)
+// Takes every figure of the table on the dense and the linked file.
+Table measureAll(const QString &densePath, const QString &linkedPath, const QString &siteDir)
 {
-    // The offscreen screen is 800 x 600 unless told otherwise: the started
-    // editor would shrink to fit it. A screen that holds the window keeps the
-    // start-up figure the window's own; the fitted scale has a row of its own.
-    QTemporaryDir dir;
-    if (qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("offscreen")) {
-        const QString config = dir.filePath(QStringLiteral("screen.json"));
-        QFile f(config);
-        if (f.open(QIODevice::WriteOnly))
-            f.write(R"({"screens": [{"name": "desk", "x": 0, "y": 0, "width": 1920, "height": 1200, "logicalDpi": 96}]})");
-        qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
-    }
-    QApplication a(argc, argv);
-    const QString densePath = dir.filePath(QStringLiteral("dense.hlp"));
-    const QString linkedPath = dir.filePath(QStringLiteral("linked.hlp"));
-    fileio::writeFileBytes(densePath, denseFile());
-    fileio::writeFileBytes(linkedPath, fileio::serializeHelpFile(bench::linkedDocument()));
-
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() == 4 && args[1] == QLatin1String("--loop"))
-        return loopOurs(args[2], args[3].toInt(), densePath, linkedPath);
-    if (args.size() == 2 && args[1] == QLatin1String("--export-figure")) {
-        std::printf("%.2f\n", measureExport(linkedPath, dir.filePath(QStringLiteral("site"))));
-        return 0;
-    }
-    if (args.size() == 3 && args[1] == QLatin1String("--page-figure")) {
-        const Figures f = measureOurs(densePath, linkedPath, args[2].toDouble());
-        std::printf("%.1f %.1f\n", f.page, f.keystroke);
-        return 0;
-    }
-    if (args.size() == 3 && args[1] == QLatin1String("--peer-page-figure")) {
-        const Figures f = measurePeer(densePath, linkedPath, QPlainTextEdit::NoWrap);
-        std::printf("%.1f %.1f\n", f.page, f.keystroke);
-        return 0;
-    }
-
-    const Figures ours = measureOurs(densePath, linkedPath);
+    Table t;
+    t.ours = measureOurs(densePath, linkedPath);
     // Without wrapping the peer shows the same 120-character lines one per row,
     // clipped at the right edge, as the page does: that is the same work. Its
     // default wraps each line into about two rows and so shows half the text;
     // those figures are printed too.
-    const Figures peer = measurePeer(densePath, linkedPath, QPlainTextEdit::NoWrap);
-    const Figures wrapped = measurePeer(densePath, linkedPath, QPlainTextEdit::WidgetWidth);
-    const double exportMillis = measureExport(linkedPath, dir.filePath(QStringLiteral("site")));
-    const auto [atRatio1, atRatio2] = figuresInTurn(5, {1, 1.0}, {2, 1.0});
-    const auto [oursAtRatio2, peerAtRatio2] = figuresInTurn(5, {2, 1.0}, {2, 1.0, Editor::Peer});
-    const auto [atScale1, atScale08] = figuresInTurn(5, {1, 1.0}, {1, 0.8});
+    t.peer = measurePeer(densePath, linkedPath, QPlainTextEdit::NoWrap);
+    t.wrapped = measurePeer(densePath, linkedPath, QPlainTextEdit::WidgetWidth);
+    t.exportMillis = measureExport(linkedPath, siteDir);
+    std::tie(t.atRatio1, t.atRatio2) = figuresInTurn(5, {1, 1.0}, {2, 1.0});
+    std::tie(t.oursAtRatio2, t.peerAtRatio2) = figuresInTurn(5, {2, 1.0}, {2, 1.0, Editor::Peer});
+    std::tie(t.atScale1, t.atScale08) = figuresInTurn(5, {1, 1.0}, {1, 0.8});
     const QString binDir = QCoreApplication::applicationDirPath();
-    const auto [editor, bare] = measureStartup(binDir + QStringLiteral("/bench_startup"),
-                                               binDir + QStringLiteral("/bench_bare"), 15);
+    std::tie(t.editor, t.bare) = measureStartup(binDir + QStringLiteral("/bench_startup"),
+                                                binDir + QStringLiteral("/bench_bare"), 15);
+    return t;
+}
 
-    std::printf("| %-34s | %10s | %10s | %4s | %6s | %-30s | %-4s |\n", "measure (median)", "ours",
-                "peer/bare", "unit", "ratio", "target", "held");
-    std::printf("|%s|%s|%s|%s|%s|%s|%s|\n", "------------------------------------", "------------",
-                "------------", "------", "--------", "--------------------------------", "------");
+// Prints the rows of the editing figures: keys, caret, page, open, export, scroll.
+void printEditingRows(const Table &t)
+{
+    const Figures &ours = t.ours, &peer = t.peer;
     // The keystroke target compares our dirty-region paint with the peer's
     // keystroke plus full viewport repaint; the two rows after it compare like with like.
     row("keystroke; peer + viewport repaint", ours.keystroke, peer.keystrokeFull, "us",
@@ -450,28 +426,95 @@ int main(int argc, char **argv)
         ours.page <= 1000 && peer.page >= 2.5 * ours.page);
     row("open 1000x120, 50 links, paint", ours.open, peer.open, "us", "<= 5000 us, faster than peer",
         ours.open <= 5000 && peer.open > ours.open);
-    row("web page of 1000x120, 50 links", exportMillis, 0, "ms", "<= 20 ms per file", exportMillis <= 20);
+    row("web page of 1000x120, 50 links", t.exportMillis, 0, "ms", "<= 20 ms per file", t.exportMillis <= 20);
     row("scroll one line (wheel)", ours.scroll, peer.scroll, "us", "<= 150 us, faster than peer",
         ours.scroll <= 150 && peer.scroll > ours.scroll);
+}
+
+// Prints the rows of the screens: ratio 2 and a fitted scale.
+void printScreenRows(const Table &t)
+{
     // Against our own page at ratio 1: four times the pixels.
-    row("full page at ratio 2; ours at 1", atRatio2.page, atRatio1.page, "us", "<= 4x ratio 1",
-        atRatio1.page > 0 && atRatio2.page > 0 && atRatio2.page <= 4 * atRatio1.page);
+    row("full page at ratio 2; ours at 1", t.atRatio2.page, t.atRatio1.page, "us", "<= 4x ratio 1",
+        t.atRatio1.page > 0 && t.atRatio2.page > 0 && t.atRatio2.page <= 4 * t.atRatio1.page);
     // Like for like: both pages at ratio 2, each child run in turn with the other.
-    row("full page at ratio 2; peer at 2", oursAtRatio2.page, peerAtRatio2.page, "us", ">= 2.5x peer",
-        oursAtRatio2.page > 0 && peerAtRatio2.page >= 2.5 * oursAtRatio2.page);
+    row("full page at ratio 2; peer at 2", t.oursAtRatio2.page, t.peerAtRatio2.page, "us", ">= 2.5x peer",
+        t.oursAtRatio2.page > 0 && t.peerAtRatio2.page >= 2.5 * t.oursAtRatio2.page);
     // A window fitted to a laptop's screen: two thirds of the pixels, the
     // same characters; it is held to the full page's own target.
-    row("full page, fitted scale 0.8; at 1", atScale08.page, atScale1.page, "us", "<= 1000 us",
-        atScale08.page > 0 && atScale08.page <= 1000);
-    row("keystroke, fitted scale 0.8; at 1", atScale08.keystroke, atScale1.keystroke, "us", "<= 50 us",
-        atScale08.keystroke > 0 && atScale08.keystroke <= 50);
-    row("peer wrapping: key + viewport", ours.keystroke, wrapped.keystrokeFull, "us",
+    row("full page, fitted scale 0.8; at 1", t.atScale08.page, t.atScale1.page, "us", "<= 1000 us",
+        t.atScale08.page > 0 && t.atScale08.page <= 1000);
+    row("keystroke, fitted scale 0.8; at 1", t.atScale08.keystroke, t.atScale1.keystroke, "us", "<= 50 us",
+        t.atScale08.keystroke > 0 && t.atScale08.keystroke <= 50);
+}
+
+// Prints the whole table.
+void printTable(const Table &t)
+{
+    std::printf("| %-34s | %10s | %10s | %4s | %6s | %-30s | %-4s |\n", "measure (median)", "ours",
+                "peer/bare", "unit", "ratio", "target", "held");
+    std::printf("|%s|%s|%s|%s|%s|%s|%s|\n", "------------------------------------", "------------",
+                "------------", "------", "--------", "--------------------------------", "------");
+    printEditingRows(t);
+    printScreenRows(t);
+    row("peer wrapping: key + viewport", t.ours.keystroke, t.wrapped.keystrokeFull, "us",
         "(information)", true);
-    row("peer wrapping: full page repaint", ours.page, wrapped.page, "us", "(information)", true);
-    row("peer wrapping: open, paint", ours.open, wrapped.open, "us", "(information)", true);
-    row("start-up to first paint (process)", editor.millis, bare.millis, "ms", "<= 1.2x bare",
-        editor.millis <= 1.2 * bare.millis);
-    row("peak memory VmHWM", editor.peakKb / 1024, bare.peakKb / 1024, "MB", "<= bare + 10 MB",
-        editor.peakKb <= bare.peakKb + 10 * 1024);
+    row("peer wrapping: full page repaint", t.ours.page, t.wrapped.page, "us", "(information)", true);
+    row("peer wrapping: open, paint", t.ours.open, t.wrapped.open, "us", "(information)", true);
+    row("start-up to first paint (process)", t.editor.millis, t.bare.millis, "ms", "<= 1.2x bare",
+        t.editor.millis <= 1.2 * t.bare.millis);
+    row("peak memory VmHWM", t.editor.peakKb / 1024, t.bare.peakKb / 1024, "MB", "<= bare + 10 MB",
+        t.editor.peakKb <= t.bare.peakKb + 10 * 1024);
+}
+
+// Makes the offscreen screen one that holds the window, its configuration in dir.
+void useDeskScreen(const QTemporaryDir &dir)
+{
+    // The offscreen screen is 800 x 600 unless told otherwise: the started
+    // editor would shrink to fit it. A screen that holds the window keeps the
+    // start-up figure the window's own; the fitted scale has a row of its own.
+    if (qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen"))
+        return;
+    const QString config = dir.filePath(QStringLiteral("screen.json"));
+    QFile f(config);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(R"({"screens": [{"name": "desk", "x": 0, "y": 0, "width": 1920, "height": 1200, "logicalDpi": 96}]})");
+    qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
+}
+
+// Runs the one measure args ask a child run for; returns its exit status, or -1 when args ask for none.
+int runChildMode(const QStringList &args, const QString &densePath, const QString &linkedPath, const QString &siteDir)
+{
+    if (args.size() == 4 && args[1] == QLatin1String("--loop"))
+        return loopOurs(args[2], args[3].toInt(), densePath, linkedPath);
+    if (args.size() == 2 && args[1] == QLatin1String("--export-figure")) {
+        std::printf("%.2f\n", measureExport(linkedPath, siteDir));
+        return 0;
+    }
+    const bool ours = args.size() == 3 && args[1] == QLatin1String("--page-figure");
+    if (!ours && !(args.size() == 3 && args[1] == QLatin1String("--peer-page-figure")))
+        return -1;
+    const Figures f = ours ? measureOurs(densePath, linkedPath, args[2].toDouble())
+                           : measurePeer(densePath, linkedPath, QPlainTextEdit::NoWrap);
+    std::printf("%.1f %.1f\n", f.page, f.keystroke);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir dir;
+    useDeskScreen(dir);
+    QApplication a(argc, argv);
+    const QString densePath = dir.filePath(QStringLiteral("dense.hlp"));
+    const QString linkedPath = dir.filePath(QStringLiteral("linked.hlp"));
+    const QString siteDir = dir.filePath(QStringLiteral("site"));
+    fileio::writeFileBytes(densePath, denseFile());
+    fileio::writeFileBytes(linkedPath, fileio::serializeHelpFile(bench::linkedDocument()));
+    const int status = runChildMode(QCoreApplication::arguments(), densePath, linkedPath, siteDir);
+    if (status >= 0)
+        return status;
+    printTable(measureAll(densePath, linkedPath, siteDir));
     return 0;
 }

@@ -26,7 +26,7 @@ Editor::Editor(TextGrid &grid, EditorListener &listener) : grid_(grid), listener
 
 void Editor::resetEditor()
 {
-    s_.sourceMode = render::DisplayMode::Rendered;
+    s_.sourceMode = markup::DisplayMode::Rendered;
     s_.hoverTarget = 0;
     moveToTop();
     grid_.clearGrid();
@@ -83,10 +83,8 @@ void Editor::scrollDownOne()
     listener_.topLineMoved();
 }
 
-void Editor::wheelTurned(int delta, QPoint mouse, QPoint frameTopLeft)
+void Editor::wheelTurned(int delta)
 {
-    if (!insideWheelRect(mouse, frameTopLeft + QPoint(kHelpboxLeft, kHelpboxTop)))
-        return;
     if (delta < 0)
         scrollDownOne();
     else
@@ -99,16 +97,10 @@ void Editor::goToTop()
     listener_.topLineMoved();
 }
 
-int Editor::lineAtY(int y) const
-{
-    return doc::lineAtY(y, s_.topLine);
-}
-
-void Editor::placeCaret(int x, int y)
+void Editor::placeCaret(int line, int x)
 {
     // The line under the mouse may lie above the page while a button held on the
     // page drags outside it; the caret stays on the page.
-    int line = lineAtY(y);
     if (line < s_.topLine)
         line = s_.topLine;
     s_.cursorLine = line;

@@ -6,12 +6,10 @@
 // the listener decide what to show, so the commands run the same against the
 // real window and against a test double.
 
-#include "document/pagegeometry.h"
 #include "document/textgrid.h"
 #include "markup/markup.h"
 
 #include <QList>
-#include <QPoint>
 #include <cstdint>
 
 namespace doc {
@@ -21,7 +19,7 @@ struct EditorState {
     int cursorLine = 1;    // 1..1000, the caret's document line
     int cursorColumn = 1;  // 1..121, the caret stands before this column
     int topLine = 1;       // 1..kLastTopLine, the line in the page's first row
-    render::DisplayMode sourceMode = render::DisplayMode::Rendered; // Source shows raw characters
+    markup::DisplayMode sourceMode = markup::DisplayMode::Rendered; // Source shows raw characters
     int altCycleIndex = 0; // 0, or the position in an accent string of the last letter placed
     int hoverTarget = 0;   // 0, or the line a click on the page would jump to
 };
@@ -44,7 +42,6 @@ constexpr int Alt = 18, End = 35, Home = 36, Left = 37, Up = 38, Right = 39, Dow
 constexpr int kLastTopLine = kLines - kRows + 1;        // 970
 constexpr int kLastBarTopLine = kLastTopLine - 1;       // 969
 constexpr int kBarMaximum = kLastBarTopLine - 1;        // 968
-constexpr int kHelpboxLeft = 8, kHelpboxTop = 48, kHelpboxSize = kPageSize;
 // The wheel and the scroll commands move the page down only while the caret is
 // above this line: with the caret on the first row the page stops at the bar's last top line.
 constexpr int kScrollDownLimit = kLastBarTopLine;
@@ -88,14 +85,13 @@ public:
     void scrollUpOne();
     // Moves the page down one line (wheel); refused while the caret is on line 969 or below.
     void scrollDownOne();
-    // Wheel event at a screen position, given the window's outer top-left corner.
-    void wheelTurned(int delta, QPoint mouse, QPoint frameTopLeft);
+    // A wheel turn on the page: a negative delta moves it down one line, any other up.
+    void wheelTurned(int delta);
     // P1: back to the top of the document, the caret at its start.
     void goToTop();
-    // Returns the document line under a page y (no lower limit).
-    int lineAtY(int y) const;
-    // Places the caret before the character under the page position (x, y).
-    void placeCaret(int x, int y);
+    // Places the caret on line (the page's first line when it lies above the
+    // page) before the character under x, measured by the listener's columnX.
+    void placeCaret(int line, int x);
     // Shows line at the top of the page with the caret at its start (link follow).
     void jumpToLine(int line);
     // Puts the caret before column of line (after the line's end at most),

@@ -13,6 +13,8 @@ namespace doc {
 
 constexpr int kColumns = 120;
 constexpr int kLines = 1000;
+// The page shows this many lines at a time.
+constexpr int kRows = 31;
 
 // Line numbers are 16-bit: the line after this one cannot be counted.
 constexpr int kMaxLineNumber = INT16_MAX;

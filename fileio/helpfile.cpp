@@ -155,20 +155,34 @@ void writeAll(QSaveFile &file, const QByteArray &bytes)
 
 } // namespace
 
-QList<QByteArray> parseHelpFile(const QByteArray &bytes, QList<FormatWarning> *warnings)
-{
+namespace {
+
+// The lines read so far and the state of the line being read.
+struct LineReading {
+    QList<FormatWarning> *warnings = nullptr;
     QList<QByteArray> lines;
     QByteArray line;
     bool lineStarted = false; // a byte other than a dropped CR belongs to the current line
     bool skipping = false;    // an end mark inside the line hides the rest of it
     bool skippedText = false; // and something other than further end marks was hidden
-    const auto endLine = [&] {
+
+    // Ends the current line, warning when it hid text after an end mark.
+    void endLine()
+    {
         if (skippedText && warnings)
             warnings->append({int(lines.size() + 1), QStringLiteral("text after a byte 26 is skipped to the line end"),
                               int(line.size() + 1), QStringLiteral("text-after-end-mark")});
         lines.append(std::exchange(line, {}));
         lineStarted = skipping = skippedText = false;
-    };
+    }
+};
+
+} // namespace
+
+QList<QByteArray> parseHelpFile(const QByteArray &bytes, QList<FormatWarning> *warnings)
+{
+    LineReading r;
+    r.warnings = warnings;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
         // CR never reaches a line and does not count as its start: CR then 26
@@ -176,29 +190,29 @@ QList<QByteArray> parseHelpFile(const QByteArray &bytes, QList<FormatWarning> *w
         if (c == kCarriageReturn)
             continue;
         if (c == kLineFeed) {
-            endLine();
+            r.endLine();
             continue;
         }
-        if (skipping) {
-            skippedText = skippedText || c != kEndMark;
+        if (r.skipping) {
+            r.skippedText = r.skippedText || c != kEndMark;
             continue;
         }
         if (c == kEndMark) {
-            if (!lineStarted) {
+            if (!r.lineStarted) {
                 if (warnings && holdsText(bytes.sliced(i + 1)))
-                    warnings->append({int(lines.size() + 1), QStringLiteral("text after a byte 26 that ends the file is never read"),
+                    warnings->append({int(r.lines.size() + 1), QStringLiteral("text after a byte 26 that ends the file is never read"),
                                        1, QStringLiteral("text-after-end-of-file")});
-                return lines;
+                return r.lines;
             }
-            skipping = true;
+            r.skipping = true;
             continue;
         }
-        line.append(c);
-        lineStarted = true;
+        r.line.append(c);
+        r.lineStarted = true;
     }
-    if (lineStarted)
-        endLine();
-    return lines;
+    if (r.lineStarted)
+        r.endLine();
+    return r.lines;
 }
 
 QList<FormatWarning> formatWarnings(const QByteArray &bytes)

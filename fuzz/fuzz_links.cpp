@@ -34,11 +34,11 @@ bool isEmptyEntry(const Link &e)
     return e.name.isEmpty() && e.pointerX == 0 && e.markerX == 0 && e.pointerLine == 0 && e.markerLine == 0;
 }
 
-void requireUsedEntry(const links::LinkTable &table, int i, int lineCount, render::DisplayMode mode)
+void requireUsedEntry(const links::LinkTable &table, int i, int lineCount, markup::DisplayMode mode)
 {
     // Rendered, the glyph stands past the start x 5 of the line; in source
     // mode the positions are those of the raw text and only keep their order.
-    const bool rendered = mode == render::DisplayMode::Rendered;
+    const bool rendered = mode == markup::DisplayMode::Rendered;
     const Link &e = table.entry(i);
     fuzz::require(e.pointerLine >= 1 && e.pointerLine <= lineCount, "pointer line outside the document");
     fuzz::require(!e.name.isEmpty() && e.name.size() <= kLineCells - 3, "name empty or longer than a line allows");
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QList<QByteArray> lines = documentOf(data, size);
     const int lineCount = int(lines.size());
-    for (const render::DisplayMode mode : {render::DisplayMode::Rendered, render::DisplayMode::Source}) {
+    for (const markup::DisplayMode mode : {markup::DisplayMode::Rendered, markup::DisplayMode::Source}) {
         links::ScanSource src;
         src.firstLine = 1;
         src.lastLine = lineCount;

@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-using render::DisplayMode;
+using markup::DisplayMode;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "helpview/helpaccess.h"
 
-#include "document/pagegeometry.h"
+#include "render/pagegeometry.h"
 #include "helpview/helptext.h"
 #include "helpview/helpviewer.h"
 
@@ -15,7 +15,7 @@ HelpAccessibility::HelpAccessibility(HelpViewer &form)
 
 void HelpAccessibility::announceCaret()
 {
-    render::announcePageChange(form_.paintBox1(), {}, caretOffset());
+    view::announcePageChange(form_.pageSurface(), {}, caretOffset());
 }
 
 int HelpAccessibility::caretOffset()
@@ -26,7 +26,7 @@ int HelpAccessibility::caretOffset()
 void HelpAccessibility::setCaretOffset(int offset)
 {
     // The bar keeps the position in its range and scrolls the page through its change handler.
-    form_.scrollBar1()->setValue(text_.positionAt(offset).line);
+    form_.pageBar()->setValue(text_.positionAt(offset).line);
 }
 
 QRect HelpAccessibility::characterRect(int offset)
@@ -40,17 +40,17 @@ QRect HelpAccessibility::characterRect(int offset)
     const bool character = offset < text_.length() && text_.text()[offset] != QLatin1Char('\n');
     const int left = form_.measureHelpPrefix(at.column, at.line);
     const int right = character ? form_.measureHelpPrefix(at.column + 1, at.line) : left + 1;
-    return QRect(left, doc::rowTop(at.line, top), right - left, doc::kRowHeight);
+    return QRect(left, render::rowTop(at.line, top), right - left, render::kRowHeight);
 }
 
 int HelpAccessibility::offsetAt(QPoint point)
 {
-    if (point.x() < 0 || point.y() < 0 || point.x() >= doc::kPageSize || point.y() >= doc::kPageSize)
+    if (point.x() < 0 || point.y() < 0 || point.x() >= render::kPageSize || point.y() >= render::kPageSize)
         return -1;
     const int line = std::min(form_.helpRowAtY(point.y()), text_.lastLine());
     const int start = text_.lineStart(line);
     const int end = line < text_.lastLine() ? text_.lineStart(line + 1) - 1 : text_.length();
-    return render::offsetAtX(*this, start, end, point.x());
+    return view::offsetAtX(*this, start, end, point.x());
 }
 
 QString HelpAccessibility::name() const

@@ -9,7 +9,7 @@ namespace helpview {
 
 class HelpViewer;
 
-class HelpAccessibility : public render::PageTextAccess {
+class HelpAccessibility : public view::PageTextAccess {
 public:
     explicit HelpAccessibility(HelpViewer &form);
 

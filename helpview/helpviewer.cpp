@@ -4,6 +4,7 @@
 #include "base/errorreport.h"
 #include "helpview/helptext.h"
 #include "render/colors.h"
+#include "render/pagegeometry.h"
 #include "view/pageview.h"
 #include "view/windowscale.h"
 
@@ -19,7 +20,7 @@ namespace {
 constexpr int kClientWidth = 854;
 constexpr int kClientHeight = 822;
 constexpr int kSurfaceLeft = 8, kSurfaceTop = 8;
-constexpr QRect kSurfaceRect(kSurfaceLeft, kSurfaceTop, doc::kPageSize, doc::kPageSize);
+constexpr QRect kSurfaceRect(kSurfaceLeft, kSurfaceTop, render::kPageSize, render::kPageSize);
 constexpr QRect kBarRect(816, 8, 17, 801);
 constexpr int kEscape = 27;
 constexpr uint32_t kFrameDark = 0x808000;
@@ -52,10 +53,10 @@ void HelpViewer::setWindowScale(double scale)
     if (scale == scale_)
         return;
     scale_ = scale;
-    setFixedSize(render::toWindow(kClientWidth, scale), render::toWindow(kClientHeight, scale));
-    surface_->setGeometry(render::toWindow(kSurfaceRect, scale));
+    setFixedSize(view::toWindow(kClientWidth, scale), view::toWindow(kClientHeight, scale));
+    surface_->setGeometry(view::toWindow(kSurfaceRect, scale));
     surface_->setScale(scale);
-    bar_->setGeometry(render::toWindow(kBarRect, scale));
+    bar_->setGeometry(view::toWindow(kBarRect, scale));
     page_.createSurface(surfaceRatio());
     drawHelpPage();
     update();
@@ -68,14 +69,14 @@ double HelpViewer::surfaceRatio() const
 
 void HelpViewer::buildControls()
 {
-    surface_ = new render::PaintSurface(
-        QStringLiteral("PaintBox1"), this, [this](QPainter &p, const QRect &dirty) { paintPage(p, dirty); },
+    surface_ = new view::PaintSurface(
+        QStringLiteral("helpPage"), this, [this](QPainter &p, const QRect &dirty) { paintPage(p, dirty); },
         [this](int x, int y) { pageMouseMove(x, y); },
         [this](int x, int y) { pageMouseDown(x, y); });
     surface_->setGeometry(kSurfaceRect);
 
     bar_ = new QScrollBar(Qt::Vertical, this);
-    bar_->setObjectName(QStringLiteral("ScrollBar1"));
+    bar_->setObjectName(QStringLiteral("helpBar"));
     bar_->setGeometry(kBarRect);
     bar_->setFocusPolicy(Qt::NoFocus);
     bar_->setSingleStep(1);
@@ -118,17 +119,17 @@ void HelpViewer::buildHelpLinks()
 
 int HelpViewer::measureHelpPrefix(int column, int index)
 {
-    return base::toInt16(page_.columnX(column, base::toUInt16(index), render::DisplayMode::Rendered));
+    return base::toInt16(page_.columnX(column, base::toUInt16(index), markup::DisplayMode::Rendered));
 }
 
 void HelpViewer::drawHelpPage()
 {
-    page_.renderPage(helpTopIndex_, render::DisplayMode::Rendered);
+    page_.renderPage(helpTopIndex_, markup::DisplayMode::Rendered);
 }
 
 int HelpViewer::helpRowAtY(int y) const
 {
-    return doc::lineAtY(y, helpTopIndex_);
+    return render::lineAtY(y, helpTopIndex_);
 }
 
 // ---- handlers ---------------------------------------------------------------
@@ -160,8 +161,8 @@ void HelpViewer::wheelTurned(int delta, QPoint globalPos)
     // The rectangle starts at the outer frame corner, not the client area's.
     // On a scaled window the mouse is taken back to where it would be at scale 1.
     const QPoint corner = frameGeometry().topLeft();
-    const QPoint mouse = corner + render::toLogicalOffset(globalPos - corner, scale_);
-    if (!doc::insideWheelRect(mouse, corner + kSurfaceRect.topLeft()))
+    const QPoint mouse = corner + view::toLogicalOffset(globalPos - corner, scale_);
+    if (!view::insideWheelRect(mouse, corner + kSurfaceRect.topLeft(), kSurfaceRect.width()))
         return;
     const int position = bar_->value();
     if (delta < 0 && position < bar_->maximum())
@@ -199,9 +200,9 @@ void HelpViewer::handleKeyPress(int key)
 void HelpViewer::paintFrame(QPainter &p)
 {
     if (scale_ == 1.0)
-        render::paintPageFrame(p, surface_->geometry(), kFrameDark, kFrameLight);
+        view::paintPageFrame(p, surface_->geometry(), kFrameDark, kFrameLight);
     else
-        render::paintScaledPageFrame(p, kSurfaceRect, scale_, kFrameDark, kFrameLight);
+        view::paintScaledPageFrame(p, kSurfaceRect, scale_, kFrameDark, kFrameLight);
 }
 
 // ---- events -----------------------------------------------------------------
@@ -232,7 +233,7 @@ void HelpViewer::wheelEvent(QWheelEvent *e)
 bool HelpViewer::eventFilter(QObject *watched, QEvent *e)
 {
     // The window sees every key and every wheel turn first, whichever control is under the mouse.
-    return render::routeToWindow(this, watched, e) || QDialog::eventFilter(watched, e);
+    return view::routeToWindow(this, watched, e) || QDialog::eventFilter(watched, e);
 }
 
 } // namespace helpview

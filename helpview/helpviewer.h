@@ -56,8 +56,8 @@ public:
     void paintFrame(QPainter &p);
 
     // Returns the controls, for inspection.
-    QWidget *paintBox1() const { return surface_; }
-    QScrollBar *scrollBar1() const { return bar_; }
+    QWidget *pageSurface() const { return surface_; }
+    QScrollBar *pageBar() const { return bar_; }
     // Returns the image the rows are drawn into, in device pixels.
     const QImage &surface() const { return page_.image(); }
     // Returns the viewer's link table.
@@ -87,7 +87,7 @@ private:
     bool helpLinksBuilt_ = false;
     double scale_ = 1.0;
 
-    render::PaintSurface *surface_ = nullptr;
+    view::PaintSurface *surface_ = nullptr;
     QScrollBar *bar_ = nullptr;
 };
 

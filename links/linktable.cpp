@@ -68,17 +68,17 @@ ScanOutcome LinkTable::takeName(bool pointer, const QByteArray &name, int column
 
 int LinkTable::scan(const ScanSource &src)
 {
-    using render::TokenKind;
+    using markup::TokenKind;
     int count = 0;
     for (int line = src.firstLine; line <= src.lastLine; ++line) {
         const QByteArray text = src.lineText(line);
         // Every line starts outside a name; a name still open at its end is dropped.
-        render::MarkupReader reader(render::DisplayMode::Rendered, render::NameRule::LinkScan);
+        markup::MarkupReader reader(markup::DisplayMode::Rendered, markup::NameRule::LinkScan);
         bool pointer = false;
         int start = 0;
         QByteArray name;
         for (int c = 1; c <= text.size(); ++c) {
-            const render::Token t = reader.next(uint8_t(text[c - 1]));
+            const markup::Token t = reader.next(uint8_t(text[c - 1]));
             if (t.kind == TokenKind::Code && (t.byte == '@' || t.byte == '#')) {
                 pointer = t.byte == '@';
                 start = c - 1;

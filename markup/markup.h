@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace render {
+namespace markup {
 
 // Whether markup is applied or every byte is shown as it is.
 enum class DisplayMode { Rendered, Source };
@@ -83,4 +83,4 @@ private:
     NameRule rule_;
 };
 
-} // namespace render
+} // namespace markup

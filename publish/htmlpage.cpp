@@ -6,7 +6,7 @@
 #include "publish/htmlpage.h"
 
 #include "base/cp1252.h"
-#include "document/pagegeometry.h"
+#include "render/pagegeometry.h"
 #include "publish/weblinks.h"
 #include "render/colors.h"
 #include "render/glyphs.h"
@@ -402,7 +402,7 @@ HtmlPageWriter::HtmlPageWriter()
 QString HtmlPageWriter::shownText(const QByteArray &line)
 {
     TextCollector collector;
-    machine_.traceLine(line, 0, render::DisplayMode::Rendered, collector);
+    machine_.traceLine(line, 0, markup::DisplayMode::Rendered, collector);
     return collector.text;
 }
 
@@ -436,7 +436,7 @@ QByteArray HtmlPageWriter::page(const doc::TextGrid &grid, const QString &title)
         const QByteArray text = grid.getLine(line);
         RowWriter writer(rows, sheet, links, line, targetTexts);
         writer.start(text);
-        machine_.traceLine(text, 0, render::DisplayMode::Rendered, writer);
+        machine_.traceLine(text, 0, markup::DisplayMode::Rendered, writer);
         writer.finish();
         rows += "</div>\n";
     }

@@ -35,10 +35,10 @@ QString fragmentOf(const QByteArray &name)
 QList<int> glyphColumns(const QByteArray &line)
 {
     QList<int> columns;
-    render::MarkupReader reader(render::DisplayMode::Rendered, render::NameRule::Page);
+    markup::MarkupReader reader(markup::DisplayMode::Rendered, markup::NameRule::Page);
     for (int c = 1; c <= line.size(); ++c) {
-        const render::Token t = reader.next(uint8_t(line[c - 1]));
-        if (t.kind == render::TokenKind::Code && (t.byte == '@' || t.byte == '#'))
+        const markup::Token t = reader.next(uint8_t(line[c - 1]));
+        if (t.kind == markup::TokenKind::Code && (t.byte == '@' || t.byte == '#'))
             columns.append(c);
     }
     return columns;

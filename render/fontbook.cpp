@@ -57,6 +57,43 @@ const GlyphInfo &FontFace::glyph(uint8_t byte)
     return g;
 }
 
+namespace {
+
+// Returns the box of the non-black pixels of image; gray is cleared when one
+// of them has channels that differ.
+QRect inkBox(const QImage &image, bool &gray)
+{
+    QRect ink;
+    gray = true;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb px = row[x];
+            if (qRed(px) == 0 && qGreen(px) == 0 && qBlue(px) == 0)
+                continue;
+            gray = gray && qRed(px) == qGreen(px) && qGreen(px) == qBlue(px);
+            ink |= QRect(x, y, 1, 1);
+        }
+    }
+    return ink;
+}
+
+} // namespace
+
+QImage FontFace::glyphOnBlack(quint32 index, QPoint origin, QSize size)
+{
+    QImage scratch(size, QImage::Format_RGB32);
+    scratch.fill(Qt::black);
+    QGlyphRun run;
+    run.setRawFont(rawFont());
+    run.setGlyphIndexes({index});
+    run.setPositions({QPointF(origin)});
+    QPainter p(&scratch);
+    p.setPen(Qt::white);
+    p.drawGlyphRun(QPointF(0, 0), run);
+    return scratch;
+}
+
 void FontFace::captureCoverage(GlyphInfo &g, quint32 index)
 {
     // Qt draws an opaque white glyph on opaque black with each channel equal
@@ -65,29 +102,9 @@ void FontFace::captureCoverage(GlyphInfo &g, quint32 index)
     const QRect box = rawFont().boundingRect(index).toAlignedRect();
     constexpr int kMargin = 8;
     const QPoint origin(kMargin - box.left(), kMargin - box.top());
-    QImage scratch(box.width() + 2 * kMargin, box.height() + 2 * kMargin, QImage::Format_RGB32);
-    scratch.fill(Qt::black);
-    {
-        QGlyphRun run;
-        run.setRawFont(rawFont());
-        run.setGlyphIndexes({index});
-        run.setPositions({QPointF(origin)});
-        QPainter p(&scratch);
-        p.setPen(Qt::white);
-        p.drawGlyphRun(QPointF(0, 0), run);
-    }
-    QRect ink;
+    const QImage scratch = glyphOnBlack(index, origin, box.size() + QSize(2 * kMargin, 2 * kMargin));
     bool gray = true;
-    for (int y = 0; y < scratch.height(); ++y) {
-        const auto *row = reinterpret_cast<const QRgb *>(scratch.constScanLine(y));
-        for (int x = 0; x < scratch.width(); ++x) {
-            const QRgb px = row[x];
-            if (qRed(px) == 0 && qGreen(px) == 0 && qBlue(px) == 0)
-                continue;
-            gray = gray && qRed(px) == qGreen(px) && qGreen(px) == qBlue(px);
-            ink |= QRect(x, y, 1, 1);
-        }
-    }
+    const QRect ink = inkBox(scratch, gray);
     // Ink on the scratch's edge may have been cut off, and coloured edges mean
     // subpixel antialiasing that one coverage per pixel cannot carry: such a
     // glyph keeps the text path.

@@ -54,6 +54,8 @@ struct FontFace {
 
 private:
     const QRawFont &rawFont();
+    // Returns an image of size with glyph index drawn white on black at origin.
+    QImage glyphOnBlack(quint32 index, QPoint origin, QSize size);
     void captureCoverage(GlyphInfo &g, quint32 index);
 
     std::array<GlyphInfo, 256> glyphs_;

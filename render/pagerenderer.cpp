@@ -34,30 +34,30 @@ PageRenderer::PageRenderer(LineSource lines, RowClearing clearing)
 void PageRenderer::createSurface(double ratio)
 {
     machine_.setDeviceRatio(ratio);
-    const int spare = kSpareRows * int(std::ceil(doc::kRowHeight * ratio));
-    page_.create(toDevice(doc::kPageSize, ratio), spare);
+    const int spare = kSpareRows * int(std::ceil(kRowHeight * ratio));
+    page_.create(toDevice(kPageSize, ratio), spare);
     mover_.forget();
 }
 
 QRect PageRenderer::deviceBand(int top, int bottom) const
 {
-    return toDevice(QRect(0, top, doc::kPageSize, bottom - top + 1), deviceRatio());
+    return toDevice(QRect(0, top, kPageSize, bottom - top + 1), deviceRatio());
 }
 
-LineReach PageRenderer::drawRow(int line, int topLine, DisplayMode mode)
+LineReach PageRenderer::drawRow(int line, int topLine, markup::DisplayMode mode)
 {
-    const int top = doc::rowTop(line, topLine);
+    const int top = rowTop(line, topLine);
     base::checkRange(top, 0, 65535);
     return drawOnPage(machine_, page_, lines_.text(line), top, mode);
 }
 
-void PageRenderer::renderAfresh(int topLine, DisplayMode mode)
+void PageRenderer::renderAfresh(int topLine, markup::DisplayMode mode)
 {
     mover_.forget();
     const int last = topLine + doc::kRows - 1;
     if (clearing_ == RowClearing::EachRow) {
-        page_.clear(0, deviceBand(0, doc::kPageTop - 1).bottom());
-        page_.clear(deviceBand(doc::rowTop(last + 1, topLine), doc::kPageSize - 1).top(), page_.image().height() - 1);
+        page_.clear(0, deviceBand(0, kPageTop - 1).bottom());
+        page_.clear(deviceBand(rowTop(last + 1, topLine), kPageSize - 1).top(), page_.image().height() - 1);
         for (int line = topLine; line <= last; ++line) {
             const QRect band = lineBand(line, topLine, deviceRatio());
             page_.clear(band.top(), band.bottom());
@@ -70,7 +70,7 @@ void PageRenderer::renderAfresh(int topLine, DisplayMode mode)
         // that are already clear, so the result is the same as clearing first.
         int cleared = -1;
         for (int line = topLine; line <= last; ++line) {
-            const int ahead = deviceBand(0, doc::rowTop(line, topLine) + 3 * doc::kRowHeight - 1).bottom();
+            const int ahead = deviceBand(0, rowTop(line, topLine) + 3 * kRowHeight - 1).bottom();
             if (ahead > cleared) {
                 page_.clear(cleared + 1, ahead);
                 cleared = ahead;
@@ -82,14 +82,14 @@ void PageRenderer::renderAfresh(int topLine, DisplayMode mode)
     mover_.pageDrawn(topLine, mode);
 }
 
-void PageRenderer::renderPage(int topLine, DisplayMode mode)
+void PageRenderer::renderPage(int topLine, markup::DisplayMode mode)
 {
     page_.detach();
     if (!mover_.move(topLine, mode))
         renderAfresh(topLine, mode);
 }
 
-void PageRenderer::renderRow(int line, int topLine, DisplayMode mode)
+void PageRenderer::renderRow(int line, int topLine, markup::DisplayMode mode)
 {
     // The image stays what drawing the page afresh gives only when the row's
     // old and new drawings keep to its band and no other row draws there.
@@ -103,7 +103,7 @@ void PageRenderer::renderRow(int line, int topLine, DisplayMode mode)
         mover_.rowRedrawn(line - topLine, reach);
 }
 
-int PageRenderer::columnX(int column, int line, DisplayMode mode)
+int PageRenderer::columnX(int column, int line, markup::DisplayMode mode)
 {
     return machine_.columnX(column, lines_.text(line), mode);
 }

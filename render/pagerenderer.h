@@ -5,7 +5,7 @@
 // through it. It owns the image and the row mover, which moves a page that
 // moved on by one line in the image and draws only its new row.
 
-#include "document/pagegeometry.h"
+#include "render/pagegeometry.h"
 #include "render/linesource.h"
 #include "render/pageimage.h"
 #include "render/rowmover.h"
@@ -26,11 +26,11 @@ public:
     // pixels, 800 x 800 times the ratio device pixels.
     void createSurface(double ratio);
     // Renders the 31 rows of the page whose first row shows topLine.
-    void renderPage(int topLine, DisplayMode mode);
+    void renderPage(int topLine, markup::DisplayMode mode);
     // Clears the row of line on the page from topLine and draws the line into it.
-    void renderRow(int line, int topLine, DisplayMode mode);
+    void renderRow(int line, int topLine, markup::DisplayMode mode);
     // Returns the x at which column (1-based) of line starts, in logical pixels.
-    int columnX(int column, int line, DisplayMode mode);
+    int columnX(int column, int line, markup::DisplayMode mode);
 
     // Returns the page image in device pixels.
     const QImage &image() const { return page_.image(); }
@@ -44,8 +44,8 @@ public:
 
 private:
     QRect deviceBand(int top, int bottom) const;
-    LineReach drawRow(int line, int topLine, DisplayMode mode);
-    void renderAfresh(int topLine, DisplayMode mode);
+    LineReach drawRow(int line, int topLine, markup::DisplayMode mode);
+    void renderAfresh(int topLine, markup::DisplayMode mode);
 
     LineSource lines_;
     RowClearing clearing_;

@@ -25,14 +25,14 @@ PageText::PageText(int firstLine, int lastLine, LineSource source)
 {
 }
 
-QString PageText::exposeLine(const QByteArray &line, DisplayMode mode, std::vector<uint8_t> *columns)
+QString PageText::exposeLine(const QByteArray &line, markup::DisplayMode mode, std::vector<uint8_t> *columns)
 {
     QString text;
     text.reserve(line.size());
-    MarkupReader reader(mode, NameRule::Page);
+    markup::MarkupReader reader(mode, markup::NameRule::Page);
     for (qsizetype i = 0; i < line.size(); ++i) {
-        const Token t = reader.next(uint8_t(line[i]));
-        if (t.kind != TokenKind::Text)
+        const markup::Token t = reader.next(uint8_t(line[i]));
+        if (t.kind != markup::TokenKind::Text)
             continue;
         text.append(base::cp1252ToUnicode(t.byte));
         if (columns)
@@ -75,7 +75,7 @@ QString PageText::joined(int first, int last) const
     return s;
 }
 
-TextChanges PageText::setMode(DisplayMode mode)
+TextChanges PageText::setMode(markup::DisplayMode mode)
 {
     if (mode == mode_)
         return {};

@@ -46,12 +46,12 @@ public:
 
     // Returns the characters line shows in mode; columns, when given, receives
     // the column (from 1) of each of them.
-    static QString exposeLine(const QByteArray &line, DisplayMode mode, std::vector<uint8_t> *columns);
+    static QString exposeLine(const QByteArray &line, markup::DisplayMode mode, std::vector<uint8_t> *columns);
 
     // Sets the display mode; returns how the text changed (nothing before the first read).
-    TextChanges setMode(DisplayMode mode);
+    TextChanges setMode(markup::DisplayMode mode);
     // Returns the display mode.
-    DisplayMode mode() const { return mode_; }
+    markup::DisplayMode mode() const { return mode_; }
     // Reads lines first to last again; returns how the text changed (nothing
     // before the first read, which reads every line anyway).
     TextChanges refresh(int first, int last);
@@ -88,7 +88,7 @@ private:
     int first_;
     int last_;
     LineSource source_;
-    DisplayMode mode_ = DisplayMode::Rendered;
+    markup::DisplayMode mode_ = markup::DisplayMode::Rendered;
     bool read_ = false;        // every line is read and held
     std::vector<Line> lines_;
     std::vector<int> starts_;  // the offset of each line's start, valid while read_

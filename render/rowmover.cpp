@@ -18,11 +18,11 @@ namespace render {
 
 QRect lineBand(int line, int topLine, double ratio)
 {
-    const int top = doc::rowTop(line, topLine);
-    return toDevice(QRect(0, top, doc::kPageSize, doc::kRowHeight), ratio);
+    const int top = rowTop(line, topLine);
+    return toDevice(QRect(0, top, kPageSize, kRowHeight), ratio);
 }
 
-LineReach drawOnPage(StyleMachine &machine, PageImage &page, const QByteArray &text, int top, DisplayMode mode)
+LineReach drawOnPage(StyleMachine &machine, PageImage &page, const QByteArray &text, int top, markup::DisplayMode mode)
 {
     if (text.isEmpty())
         return LineReach();
@@ -84,7 +84,7 @@ void RowMover::rowDrawn(int index, const LineReach &reach)
     rows_[size_t(index)] = reach;
 }
 
-void RowMover::pageDrawn(int topLine, DisplayMode mode)
+void RowMover::pageDrawn(int topLine, markup::DisplayMode mode)
 {
     top_ = topLine;
     mode_ = mode;
@@ -92,7 +92,7 @@ void RowMover::pageDrawn(int topLine, DisplayMode mode)
     valid_ = true;
 }
 
-bool RowMover::keepsRecordOver(int line, int topLine, DisplayMode mode) const
+bool RowMover::keepsRecordOver(int line, int topLine, markup::DisplayMode mode) const
 {
     const int index = line - topLine;
     if (!valid_ || topLine != top_ || mode != mode_ || index < 0 || index >= doc::kRows)
@@ -113,12 +113,12 @@ void RowMover::rowRedrawn(int index, const LineReach &reach)
     valid_ = withinBand(index);
 }
 
-bool RowMover::canMove(int topLine, DisplayMode mode) const
+bool RowMover::canMove(int topLine, markup::DisplayMode mode) const
 {
     // Moving pixels gives what drawing gives only when a row is a whole number
     // of device pixels high and the rows kept show the lines they showed.
     const int step = topLine - top_;
-    const double band = doc::kRowHeight * ratio();
+    const double band = kRowHeight * ratio();
     if (!valid_ || mode != mode_ || (step != 1 && step != -1) || band != std::floor(band)
         || lines_.changeCount() != count_)
         return false;
@@ -136,7 +136,7 @@ bool RowMover::canMove(int topLine, DisplayMode mode) const
     return true;
 }
 
-bool RowMover::move(int topLine, DisplayMode mode)
+bool RowMover::move(int topLine, markup::DisplayMode mode)
 {
     if (!canMove(topLine, mode))
         return false;
@@ -156,7 +156,7 @@ bool RowMover::move(int topLine, DisplayMode mode)
         rows_[size_t(newRow)] = LineReach{false, QRect(), QRect()};
         redrawDeviceRows(spans, topLine, mode, -1);
         const int line = topLine + newRow;
-        rows_[size_t(newRow)] = drawOnPage(machine_, page_, lines_.text(line), doc::rowTop(line, topLine), mode);
+        rows_[size_t(newRow)] = drawOnPage(machine_, page_, lines_.text(line), rowTop(line, topLine), mode);
     } else {
         // The first row is drawn first: what it changed beyond its band is drawn
         // again once that is known, so that the rows below lie over it.
@@ -208,7 +208,7 @@ RowMover::DeviceRows RowMover::goneRows(int step) const
 
 // Draws device rows of spans afresh, spans merged where they touch; the reach
 // of row pending is learnt on the way.
-void RowMover::redrawDeviceRows(std::vector<DeviceRows> spans, int topLine, DisplayMode mode, int pending)
+void RowMover::redrawDeviceRows(std::vector<DeviceRows> spans, int topLine, markup::DisplayMode mode, int pending)
 {
     std::sort(spans.begin(), spans.end(), [](const DeviceRows &a, const DeviceRows &b) { return a.top < b.top; });
     std::vector<DeviceRows> merged;
@@ -229,7 +229,7 @@ void RowMover::redrawDeviceRows(std::vector<DeviceRows> spans, int topLine, Disp
 // Makes device rows of span what drawing the whole page gives there: every row
 // whose drawing reaches them is drawn, in order, into the strip, and the span is
 // copied from there. The reach of row pending is learnt on the way.
-void RowMover::redrawSpan(const DeviceRows &span, int topLine, DisplayMode mode, int pending)
+void RowMover::redrawSpan(const DeviceRows &span, int topLine, markup::DisplayMode mode, int pending)
 {
     int firstRow = -1;
     for (int r = doc::kRows - 1; r >= 0; --r) {
@@ -252,7 +252,7 @@ void RowMover::redrawSpan(const DeviceRows &span, int topLine, DisplayMode mode,
             continue;
         const QByteArray text = lines_.text(topLine + r);
         const LineReach drawn
-            = text.isEmpty() ? LineReach() : machine_.drawLine(p, text, doc::rowTop(r, shift), mode, &stripClean_);
+            = text.isEmpty() ? LineReach() : machine_.drawLine(p, text, rowTop(r, shift), mode, &stripClean_);
         if (r == pending)
             rows_[size_t(r)] = drawn.translated(origin);
     }

@@ -6,7 +6,7 @@
 // (where each row's drawing reached) and of the line source's change count the
 // record holds for; no line may have changed since for a move.
 
-#include "document/pagegeometry.h"
+#include "render/pagegeometry.h"
 #include "render/cleanmap.h"
 #include "render/linesource.h"
 #include "render/pageimage.h"
@@ -27,7 +27,7 @@ enum class RowClearing { WholePage, EachRow };
 QRect lineBand(int line, int topLine, double ratio);
 // Draws text onto the page image in the row whose top is top (logical pixels);
 // returns where the drawing reached (nothing for an empty text).
-LineReach drawOnPage(StyleMachine &machine, PageImage &page, const QByteArray &text, int top, DisplayMode mode);
+LineReach drawOnPage(StyleMachine &machine, PageImage &page, const QByteArray &text, int top, markup::DisplayMode mode);
 
 class RowMover {
 public:
@@ -37,18 +37,18 @@ public:
     // Moves the image to the page from topLine when that is one row from the
     // page it shows and the record allows; returns whether it did. When not,
     // the image must be drawn afresh.
-    bool move(int topLine, DisplayMode mode);
+    bool move(int topLine, markup::DisplayMode mode);
 
     // Forgets the record: the image is about to be drawn over.
     void forget();
     // Records where the drawing of page row index reached, on a page drawn afresh.
     void rowDrawn(int index, const LineReach &reach);
     // Records that the image shows the page from topLine in mode, each row's reach recorded.
-    void pageDrawn(int topLine, DisplayMode mode);
+    void pageDrawn(int topLine, markup::DisplayMode mode);
     // Returns whether the record stays true when line alone is cleared and
     // drawn again on the page from topLine: it is the page recorded, the line
     // is the one change since (or nothing changed) and no other row draws in its band.
-    bool keepsRecordOver(int line, int topLine, DisplayMode mode) const;
+    bool keepsRecordOver(int line, int topLine, markup::DisplayMode mode) const;
     // Takes back the record that keepsRecordOver promised after row index was
     // drawn again alone, reaching reach; it holds on if the row kept to its band.
     void rowRedrawn(int index, const LineReach &reach);
@@ -66,11 +66,11 @@ private:
     bool reaches(int index, int top, int bottom) const;
     bool withinBand(int index) const;
     bool aloneInBand(int index) const;
-    bool canMove(int topLine, DisplayMode mode) const;
+    bool canMove(int topLine, markup::DisplayMode mode) const;
     DeviceRows goneRows(int step) const;
     void shiftImage(int step);
-    void redrawDeviceRows(std::vector<DeviceRows> spans, int topLine, DisplayMode mode, int pending);
-    void redrawSpan(const DeviceRows &span, int topLine, DisplayMode mode, int pending);
+    void redrawDeviceRows(std::vector<DeviceRows> spans, int topLine, markup::DisplayMode mode, int pending);
+    void redrawSpan(const DeviceRows &span, int topLine, markup::DisplayMode mode, int pending);
     void prepareStrip(int height);
     void copyFromStrip(const DeviceRows &span, int origin);
 
@@ -81,7 +81,7 @@ private:
     // The page the image shows, when it is known row by row.
     bool valid_ = false;
     int top_ = 0;
-    DisplayMode mode_ = DisplayMode::Rendered;
+    markup::DisplayMode mode_ = markup::DisplayMode::Rendered;
     quint64 count_ = 0;
     std::array<LineReach, doc::kRows> rows_;
     // Where rows of the page are drawn afresh before they are copied into it.

@@ -294,23 +294,23 @@ bool StyleMachine::applyCode(uint8_t code, int &x, QPainter *p, int rowTop, Purp
     return true;
 }
 
-int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPainter *p, int rowTop,
+int StyleMachine::walk(const QByteArray &text, int cells, markup::DisplayMode mode, QPainter *p, int rowTop,
                        Purpose purpose)
 {
     int x = kLeftMargin;
     boxFrame(p, BoxKind::Reset, x, rowTop);
     defaultStyle();
-    MarkupReader reader(mode, NameRule::Page);
+    markup::MarkupReader reader(mode, markup::NameRule::Page);
     for (int c = 0; c < cells; ++c) {
-        const Token t = reader.next(uint8_t(text[c]));
+        const markup::Token t = reader.next(uint8_t(text[c]));
         bool known = false;
-        if (t.kind == TokenKind::Code)
+        if (t.kind == markup::TokenKind::Code)
             known = applyCode(t.byte, x, p, rowTop, purpose);
-        else if (t.kind == TokenKind::Text && trace_)
-            traceCharStep(t.byte, x, reader.state() == ReaderState::Plain);
-        else if (t.kind == TokenKind::Text && purpose == Purpose::Draw)
-            drawCharStep(p, t.byte, x, rowTop, reader.state() == ReaderState::Plain);
-        else if (t.kind == TokenKind::Text)
+        else if (t.kind == markup::TokenKind::Text && trace_)
+            traceCharStep(t.byte, x, reader.state() == markup::ReaderState::Plain);
+        else if (t.kind == markup::TokenKind::Text && purpose == Purpose::Draw)
+            drawCharStep(p, t.byte, x, rowTop, reader.state() == markup::ReaderState::Plain);
+        else if (t.kind == markup::TokenKind::Text)
             x = base::toUInt16(x + advanceWidth(t.byte));
         if (trace_) {
             trace_->append({t.kind, t.byte, known, boxOpen_, traceReach_});
@@ -323,7 +323,7 @@ int StyleMachine::walk(const QByteArray &text, int cells, DisplayMode mode, QPai
     return x;
 }
 
-LineReach StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, DisplayMode mode,
+LineReach StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop, markup::DisplayMode mode,
                                  CleanMap *clean)
 {
     rowTop = base::toUInt16(rowTop);
@@ -338,7 +338,7 @@ LineReach StyleMachine::drawLine(QPainter &p, const QByteArray &text, int rowTop
     return drawn_;
 }
 
-void StyleMachine::traceLine(const QByteArray &text, int rowTop, DisplayMode mode, DrawListener &listener)
+void StyleMachine::traceLine(const QByteArray &text, int rowTop, markup::DisplayMode mode, DrawListener &listener)
 {
     target_ = PixelTarget();
     walkClean_ = nullptr;
@@ -352,7 +352,7 @@ void StyleMachine::traceLine(const QByteArray &text, int rowTop, DisplayMode mod
     listener_ = nullptr;
 }
 
-QList<CellTrace> StyleMachine::traceLine(const QByteArray &text, DisplayMode mode, int edge)
+QList<CellTrace> StyleMachine::traceLine(const QByteArray &text, markup::DisplayMode mode, int edge)
 {
     QList<CellTrace> cells;
     cells.reserve(text.size());
@@ -368,7 +368,7 @@ QList<CellTrace> StyleMachine::traceLine(const QByteArray &text, DisplayMode mod
     return cells;
 }
 
-int StyleMachine::columnX(int column, const QByteArray &text, DisplayMode mode)
+int StyleMachine::columnX(int column, const QByteArray &text, markup::DisplayMode mode)
 {
     if (text.isEmpty()) {
         defaultStyle();

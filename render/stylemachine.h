@@ -38,7 +38,7 @@ constexpr int kLeftMargin = 5;
 
 // What the drawing walk does at one cell of a line, found without painting.
 struct CellTrace {
-    TokenKind kind = TokenKind::Text; // what the markup reader made of the byte
+    markup::TokenKind kind = markup::TokenKind::Text; // what the markup reader made of the byte
     uint8_t byte = 0;                 // the byte; a code upper-cased
     bool knownCode = false;           // a code the machine acts on (kind Code only)
     bool boxOpen = false;             // a box is open after this cell
@@ -66,17 +66,17 @@ public:
     // surface, keeping clean (what is known of that surface, when given) up to
     // date and leaving out fills it shows would change nothing; returns where
     // the drawing reached.
-    LineReach drawLine(QPainter &p, const QByteArray &text, int rowTop, DisplayMode mode,
+    LineReach drawLine(QPainter &p, const QByteArray &text, int rowTop, markup::DisplayMode mode,
                        CleanMap *clean = nullptr);
     // Walks the line as drawLine does, drawing nothing, and tells listener what
     // would be drawn and where (row top rowTop, logical pixels).
-    void traceLine(const QByteArray &text, int rowTop, DisplayMode mode, DrawListener &listener);
+    void traceLine(const QByteArray &text, int rowTop, markup::DisplayMode mode, DrawListener &listener);
     // Returns the x at which column (1..length+1) of text starts.
-    int columnX(int column, const QByteArray &text, DisplayMode mode);
+    int columnX(int column, const QByteArray &text, markup::DisplayMode mode);
     // Returns what drawing each cell of text would do, walking as drawLine does
     // but painting nothing. A character's reach is its exact ink where the cell
     // ends within a cell height of x = edge or beyond, else the end of its cell.
-    QList<CellTrace> traceLine(const QByteArray &text, DisplayMode mode, int edge);
+    QList<CellTrace> traceLine(const QByteArray &text, markup::DisplayMode mode, int edge);
     // Returns the room one character takes in the current font: width * 11 div 10 + 1.
     int advanceWidth(uint8_t ch);
     // Sets the default style: arial 20 at the normal offset, black, no style,
@@ -101,7 +101,7 @@ private:
     // other where drawing adds them up, so text after both measures narrower.
     enum class Purpose { Draw, Measure };
 
-    int walk(const QByteArray &text, int cells, DisplayMode mode, QPainter *p, int rowTop, Purpose purpose);
+    int walk(const QByteArray &text, int cells, markup::DisplayMode mode, QPainter *p, int rowTop, Purpose purpose);
     FontFace &face();
     FontFace &deviceFace();
     void drawGlyph(QPainter &p, FontFace &f, uint8_t ch, int x, int baseline, const QRect &solidCell);

@@ -47,6 +47,18 @@ QString DevTools::start(const QString &binary, const QString &folder, int width,
         if (r < 0 || w < 0 || ::dup2(r, 3) != 3 || ::dup2(w, 4) != 4)
             ::_exit(127);
     });
+    launch(binary, folder, width, height);
+    ::close(readEnd);
+    ::close(writeEnd);
+    toBrowser_ = commands[1];
+    fromBrowser_ = answers[0];
+    if (!process_.waitForStarted(10000))
+        return QStringLiteral("cannot start %1: %2").arg(binary, process_.errorString());
+    return attachToPage(width, height);
+}
+
+void DevTools::launch(const QString &binary, const QString &folder, int width, int height)
+{
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), folder);
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder + QStringLiteral("/config"));
@@ -61,13 +73,10 @@ QString DevTools::start(const QString &binary, const QString &folder, int width,
                             QStringLiteral("--user-data-dir=") + folder + QStringLiteral("/profile"),
                             QStringLiteral("--window-size=%1,%2").arg(width).arg(height),
                             QStringLiteral("about:blank")});
-    ::close(readEnd);
-    ::close(writeEnd);
-    toBrowser_ = commands[1];
-    fromBrowser_ = answers[0];
-    if (!process_.waitForStarted(10000))
-        return QStringLiteral("cannot start %1: %2").arg(binary, process_.errorString());
+}
 
+QString DevTools::attachToPage(int width, int height)
+{
     const QJsonObject targets = send(QStringLiteral("Target.getTargets"), {}, {});
     QString target;
     for (const QJsonValue t : targets.value(QStringLiteral("targetInfos")).toArray()) {

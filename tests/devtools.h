@@ -32,6 +32,10 @@ public:
     void click(double x, double y);
 
 private:
+    // Starts the browser on binary with its profile in folder and a window of width x height.
+    void launch(const QString &binary, const QString &folder, int width, int height);
+    // Attaches to the browser's page and gives it width x height; returns an error, or empty.
+    QString attachToPage(int width, int height);
     QJsonObject send(const QString &method, const QJsonObject &params, const QString &session);
     bool readMessage(QJsonObject &message, int timeoutMs);
     bool waitForEvent(const QString &method, int timeoutMs);

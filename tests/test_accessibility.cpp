@@ -115,10 +115,10 @@ private slots:
         };
         for (const Case &c : cases) {
             std::vector<uint8_t> columns;
-            QCOMPARE(render::PageText::exposeLine(c.line, render::DisplayMode::Rendered, &columns), c.rendered);
+            QCOMPARE(render::PageText::exposeLine(c.line, markup::DisplayMode::Rendered, &columns), c.rendered);
             QCOMPARE(columns, c.columns);
             // The source shows every byte as it is.
-            QCOMPARE(render::PageText::exposeLine(c.line, render::DisplayMode::Source, nullptr),
+            QCOMPARE(render::PageText::exposeLine(c.line, markup::DisplayMode::Source, nullptr),
                      QString::fromLatin1(c.line).replace(QChar(0x80), QChar(0x20AC)));
         }
     }
@@ -146,7 +146,7 @@ private slots:
         }
         QCOMPARE(t.positionAt(99).column, 7);
         // Source mode counts every byte.
-        t.setMode(render::DisplayMode::Source);
+        t.setMode(markup::DisplayMode::Source);
         QCOMPARE(t.offsetOf(1, 3), 2);
         QCOMPARE(t.offsetOf(3, 7), 13);
     }
@@ -188,7 +188,7 @@ private slots:
     {
         const std::pair<const char *, const char *> buttons[] = {
             {"openBtn", "OPEN"}, {"saveBtn", "SAVE"}, {"linkBtn", "LINK"}, {"clearBtn", "CLEAR"},
-            {"helpBtn", "HELP"}, {"SpeedButton1", "go to top"}};
+            {"helpBtn", "HELP"}, {"topBtn", "go to top"}};
         for (const auto &[object, name] : buttons) {
             QAccessibleInterface *b = accessible(form().findChild<QPushButton *>(QLatin1String(object)));
             QVERIFY(b);
@@ -202,7 +202,7 @@ private slots:
         QVERIFY(!box->state().checked);
         // The reader's toggle is the box's click.
         box->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-        QCOMPARE(form().editor().state().sourceMode, render::DisplayMode::Source);
+        QCOMPARE(form().editor().state().sourceMode, markup::DisplayMode::Source);
         QVERIFY(box->state().checked);
 
         QAccessibleInterface *page = accessible(form().helpbox());
@@ -323,15 +323,17 @@ private slots:
         QCOMPARE(form().editor().grid().getLine(1), QByteArray("\\f\xE9Z"));
     }
 
-    void newsAfterEachCommand()
+    static Changes edits(const app::PageNews &n)
+    {
+        Changes out;
+        for (const render::TextChange &c : n.changes)
+            out.emplace_back(c.offset, c.removed, c.inserted);
+        return out;
+    }
+
+    void newsAfterTypingAndMoving()
     {
         app::EditorAccessibility &a = form().accessibility();
-        const auto edits = [](const app::PageNews &n) {
-            Changes out;
-            for (const render::TextChange &c : n.changes)
-                out.emplace_back(c.offset, c.removed, c.inserted);
-            return out;
-        };
         a.takeNews();
         type("a");
         app::PageNews n = a.takeNews();
@@ -352,6 +354,16 @@ private slots:
         QCOMPARE(n.caret, 3);
         type("c");
         QCOMPARE(edits(a.takeNews()), (Changes{{3, {}, "c"}}));
+    }
+
+    void newsAfterDeletingLinesAndSwitchingMode()
+    {
+        app::EditorAccessibility &a = form().accessibility();
+        type("a\\fb");
+        key(Qt::Key_Down);
+        type("c");
+        a.takeNews();
+        app::PageNews n;
         // Ctrl+Y: the line and its break go, an empty line 1000 comes.
         key(Qt::Key_Up);
         key(Qt::Key_Y, Qt::ControlModifier, QStringLiteral("\x19"));
@@ -378,7 +390,7 @@ private slots:
     void helpViewerTextIsReadable()
     {
         helpview::HelpViewer *help = form().helpform();
-        QAccessibleInterface *page = accessible(help->paintBox1());
+        QAccessibleInterface *page = accessible(help->pageSurface());
         QCOMPARE(page->role(), QAccessible::EditableText);
         QVERIFY(page->state().readOnly);
         QVERIFY(!page->editableTextInterface());
@@ -389,11 +401,11 @@ private slots:
         QVERIFY(all.startsWith(QStringLiteral("Help Editor HELP\ndata\n120 characters per line\n")));
         QCOMPARE(t->cursorPosition(), 0);
         // The caret is where the page starts: it follows the bar, and moving it scrolls.
-        help->scrollBar1()->setValue(10);
+        help->pageBar()->setValue(10);
         const int caret = t->cursorPosition();
         QCOMPARE(all.left(caret).count(QLatin1Char('\n')), 10);
         QCOMPARE(all[caret - 1], QLatin1Char('\n'));
-        QCOMPARE(t->characterRect(caret).top(), help->paintBox1()->mapToGlobal(QPoint(0, doc::kPageTop)).y());
+        QCOMPARE(t->characterRect(caret).top(), help->pageSurface()->mapToGlobal(QPoint(0, render::kPageTop)).y());
         t->setCursorPosition(all.indexOf(QLatin1Char('\n'), caret + 1) + 1);
         QCOMPARE(help->helpTopIndex(), 11);
     }

@@ -11,7 +11,7 @@
 #include "app/cli.h"
 #include "base/cp1252.h"
 #include "devtools.h"
-#include "document/pagegeometry.h"
+#include "render/pagegeometry.h"
 #include "fileio/helpfile.h"
 #include "layoutlines.h"
 #include "links/linktable.h"
@@ -179,10 +179,10 @@ class TestBrowser : public QObject {
         QCOMPARE(rows.size(), last);
         for (int line = 1; line <= last; ++line) {
             QString expected;
-            render::MarkupReader reader(render::DisplayMode::Rendered, render::NameRule::Page);
+            markup::MarkupReader reader(markup::DisplayMode::Rendered, markup::NameRule::Page);
             for (char c : grid.getLine(line)) {
-                const render::Token t = reader.next(uint8_t(c));
-                if (t.kind == render::TokenKind::Text)
+                const markup::Token t = reader.next(uint8_t(c));
+                if (t.kind == markup::TokenKind::Text)
                     expected += base::cp1252ToUnicode(t.byte);
             }
             QCOMPARE(rows[line - 1].toString(), expected);
@@ -211,7 +211,7 @@ class TestBrowser : public QObject {
         double worst = 0;
         for (int line = 1; line <= last; ++line) {
             CharPositions drawn;
-            machine.traceLine(grid.getLine(line), 0, render::DisplayMode::Rendered, drawn);
+            machine.traceLine(grid.getLine(line), 0, markup::DisplayMode::Rendered, drawn);
             const QJsonArray lefts = rows[line - 1].toArray();
             QCOMPARE(lefts.size(), drawn.x.size());
             for (int k = 0; k < lefts.size(); ++k)
@@ -236,8 +236,8 @@ class TestBrowser : public QObject {
             // The line below the one before it, as on the web page, so that what
             // reaches down from that line is in both bands.
             const int top = std::max(1, line - 1);
-            const QImage rendered = app::renderPage(grid, top, render::DisplayMode::Rendered);
-            const QRect want = inkBox(rendered, doc::rowTop(line, top));
+            const QImage rendered = app::renderPage(grid, top, markup::DisplayMode::Rendered);
+            const QRect want = inkBox(rendered, render::rowTop(line, top));
             const QRect got = inkBox(page, rowTopOnPage(line));
             QVERIFY2(near(want, got), qPrintable(QStringLiteral("%1 line %2: the browser's ink %3, the renderer's %4")
                                                      .arg(file).arg(line).arg(boxText(got), boxText(want))));

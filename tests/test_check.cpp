@@ -37,7 +37,7 @@ int drawnRightEnd(const QByteArray &text)
     wide.fill(render::bgr(render::kPageColor));
     {
         QPainter p(&wide);
-        machine.drawLine(p, text, 5, render::DisplayMode::Rendered);
+        machine.drawLine(p, text, 5, markup::DisplayMode::Rendered);
     }
     for (int x = wide.width() - 1; x >= 0; --x) {
         for (int y = 0; y < wide.height(); ++y) {

@@ -300,7 +300,7 @@ private slots:
         c = app::parseCommandLine({"helpedit", "F", "--out", "D", "--source", "--render"});
         QCOMPARE(c.mode, app::CliMode::Render);
         QCOMPARE(c.out, QStringLiteral("D"));
-        QCOMPARE(c.display, render::DisplayMode::Source);
+        QCOMPARE(c.display, markup::DisplayMode::Source);
     }
 
     void warningsNameFileAndLineAndFailOnlyWhenStrict()

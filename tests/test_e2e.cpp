@@ -145,6 +145,16 @@ int printIconSizes(const char *wid)
 bool isCaretColour(QRgb c) { return qRed(c) > 200 && qGreen(c) < 90 && qBlue(c) < 90; }
 bool isInk(QRgb c) { return qMax(qRed(c), qMax(qGreen(c), qBlue(c))) < 110; }
 
+// Returns the lines of a program's standard error that the program itself wrote.
+QStringList ownLines(const QByteArray &err)
+{
+    QStringList ours;
+    for (const QString &line : QString::fromLocal8Bit(err).split(u'\n'))
+        if (line.startsWith(QStringLiteral("helpedit:")))
+            ours.append(line);
+    return ours;
+}
+
 } // namespace
 
 class TestEndToEnd : public QObject {
@@ -654,10 +664,7 @@ private slots:
         QCOMPARE(newestRecoveryCopy(), QByteArray("kept as the display goes\r\n"));
         QVERIFY(QString::fromLocal8Bit(app_.readAllStandardError()).contains("helpedit: unsaved text kept in " + stateFolder()));
 
-        QStringList ours;
-        for (const QString &line : QString::fromLocal8Bit(unkept.readAllStandardError()).split(u'\n'))
-            if (line.startsWith(QStringLiteral("helpedit:")))
-                ours.append(line);
+        const QStringList ours = ownLines(unkept.readAllStandardError());
         QCOMPARE(ours.size(), 1);
         QVERIFY2(ours[0].startsWith("helpedit: unsaved text lost (1 line, the first with text: \"nowhere to go\"): "
                                     "a file is in the way: " + blocker),

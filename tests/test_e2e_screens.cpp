@@ -223,43 +223,14 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         const QSize screen(size.section(u'x', 0, 0).toInt(), size.section(u'x', 1).toInt());
-        const QRect window = geometryOf(wid_);
-        QVERIFY2(QRect(QPoint(0, 0), screen).contains(window), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(window.x()).arg(window.y()).arg(window.width()).arg(window.height())));
-        // Smaller than natural to fit; Qt's factor below 1 becomes the window's own scale.
-        const double qt = qtScale.isEmpty() ? 1.0 : qtScale.toDouble();
-        QVERIFY2(qt < 1 ? std::abs(scale_ - qt) < 0.01 : scale_ < qt, qPrintable(QString::number(scale_)));
-        // The scroll bar and the source-code box are drawn: more than their background.
-        QTRY_VERIFY_WITH_TIMEOUT(colours(screenshot().copy(scaled(QRect(816, 48, 17, 801)))) > 2, kWaitMs);
-        QVERIFY(colours(screenshot().copy(scaled(QRect(600, 8, 193, 33)))) > 3);
-        qInfo("window %d x %d on %s: %.3f screen pixels a logical pixel", window.width(), window.height(),
-              qPrintable(size), scale_);
-
-        // A click on the middle of the fifth H puts the caret between the fourth and the fifth.
-        QImage shot;
-        QList<QPair<int, int>> runs;
-        QTRY_VERIFY_WITH_TIMEOUT((runs = inkRuns(shot = screenshot(), firstRow())).size() == 10, kWaitMs);
-        QVERIFY(clickAt(QPoint((runs[4].first + runs[4].second) / 2, firstRow().center().y())));
-        QPair<int, int> caret;
-        QTRY_VERIFY_WITH_TIMEOUT((caret = caretColumns(screenshot(), firstRow())).first > runs[0].first, kWaitMs);
-        QVERIFY2(caret.first > (runs[3].first + runs[3].second) / 2 && caret.second <= runs[4].first + 1,
-                 qPrintable(QStringLiteral("caret %1..%2, fourth H %3..%4, fifth %5..%6").arg(caret.first).arg(caret.second)
-                                .arg(runs[3].first).arg(runs[3].second).arg(runs[4].first).arg(runs[4].second)));
-
-        // Typing shows on the page.
-        const int inkBefore = inkCount(shot, firstRow());
-        QVERIFY(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("xy")}));
-        QTRY_VERIFY_WITH_TIMEOUT(inkCount(screenshot(), firstRow()) > inkBefore + 10, kWaitMs);
-
-        // LINK reports in the message line.
-        const QRect message = scaled(QRect(8, 864, 801, 25));
-        const QImage before = screenshot().copy(message);
-        QVERIFY(inkCount(before, before.rect()) > 0); // "file loaded. Lines = 4"
-        QVERIFY(clickAt(scaled(QRect(184, 8, 73, 33)).center()));
-        QTRY_VERIFY_WITH_TIMEOUT(screenshot().copy(message) != before, kWaitMs);
-
+        checkFitsAndDrawsControls(screen, qtScale, size);
+        if (QTest::currentTestFailed())
+            return;
+        clickTypeAndLink();
         if (keys)
             buttonKeysOpenTheirWindows(screen);
     }
+
 
     // At a screen that holds the window nothing changes: the natural size,
     // and the page exactly as --render draws it.
@@ -301,6 +272,48 @@ private slots:
     }
 
 private:
+    // Checks that the window lies on screen at a scale that fits, with its bar and box drawn.
+    void checkFitsAndDrawsControls(QSize screen, const QString &qtScale, const QString &size)
+    {
+        const QRect window = geometryOf(wid_);
+        QVERIFY2(QRect(QPoint(0, 0), screen).contains(window), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(window.x()).arg(window.y()).arg(window.width()).arg(window.height())));
+        // Smaller than natural to fit; Qt's factor below 1 becomes the window's own scale.
+        const double qt = qtScale.isEmpty() ? 1.0 : qtScale.toDouble();
+        QVERIFY2(qt < 1 ? std::abs(scale_ - qt) < 0.01 : scale_ < qt, qPrintable(QString::number(scale_)));
+        // The scroll bar and the source-code box are drawn: more than their background.
+        QTRY_VERIFY_WITH_TIMEOUT(colours(screenshot().copy(scaled(QRect(816, 48, 17, 801)))) > 2, kWaitMs);
+        QVERIFY(colours(screenshot().copy(scaled(QRect(600, 8, 193, 33)))) > 3);
+        qInfo("window %d x %d on %s: %.3f screen pixels a logical pixel", window.width(), window.height(),
+              qPrintable(size), scale_);
+    }
+
+    // Clicks into the first row, types there and presses LINK, checking what each shows.
+    void clickTypeAndLink()
+    {
+        // A click on the middle of the fifth H puts the caret between the fourth and the fifth.
+        QImage shot;
+        QList<QPair<int, int>> runs;
+        QTRY_VERIFY_WITH_TIMEOUT((runs = inkRuns(shot = screenshot(), firstRow())).size() == 10, kWaitMs);
+        QVERIFY(clickAt(QPoint((runs[4].first + runs[4].second) / 2, firstRow().center().y())));
+        QPair<int, int> caret;
+        QTRY_VERIFY_WITH_TIMEOUT((caret = caretColumns(screenshot(), firstRow())).first > runs[0].first, kWaitMs);
+        QVERIFY2(caret.first > (runs[3].first + runs[3].second) / 2 && caret.second <= runs[4].first + 1,
+                 qPrintable(QStringLiteral("caret %1..%2, fourth H %3..%4, fifth %5..%6").arg(caret.first).arg(caret.second)
+                                .arg(runs[3].first).arg(runs[3].second).arg(runs[4].first).arg(runs[4].second)));
+
+        // Typing shows on the page.
+        const int inkBefore = inkCount(shot, firstRow());
+        QVERIFY(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), QStringLiteral("xy")}));
+        QTRY_VERIFY_WITH_TIMEOUT(inkCount(screenshot(), firstRow()) > inkBefore + 10, kWaitMs);
+
+        // LINK reports in the message line.
+        const QRect message = scaled(QRect(8, 864, 801, 25));
+        const QImage before = screenshot().copy(message);
+        QVERIFY(inkCount(before, before.rect()) > 0); // "file loaded. Lines = 4"
+        QVERIFY(clickAt(scaled(QRect(184, 8, 73, 33)).center()));
+        QTRY_VERIFY_WITH_TIMEOUT(screenshot().copy(message) != before, kWaitMs);
+    }
+
     // Ctrl+O, Ctrl+S and F1 open the open and save dialogs and the help window, on the screen.
     void buttonKeysOpenTheirWindows(const QSize &screen)
     {

@@ -164,7 +164,7 @@ private slots:
         else if (command.startsWith("wheel"))
             wheel({400, 400}, command.endsWith("down") ? -120 : 120);
         else if (command == "P1")
-            QTest::mouseClick(form().findChild<QPushButton *>("SpeedButton1"), Qt::LeftButton);
+            QTest::mouseClick(form().findChild<QPushButton *>("topBtn"), Qt::LeftButton);
         else if (command == "link")
             QTest::mouseClick(form().helpbox(), Qt::LeftButton, {}, arrow);
         else
@@ -193,7 +193,7 @@ private slots:
     {
         put(600, "some text");
         caretTo(600, 5);
-        QTest::mouseClick(form().findChild<QPushButton *>("SpeedButton1"), Qt::LeftButton);
+        QTest::mouseClick(form().findChild<QPushButton *>("topBtn"), Qt::LeftButton);
         QCOMPARE(st().topLine, 1);
         QCOMPARE(caret(), Pos(1, 1));
         QCOMPARE(bar()->value(), 0);
@@ -558,7 +558,7 @@ private slots:
     {
         QVERIFY(QTest::qWaitForWindowActive(&win_.form()));
         QWidget *controls[] = {form().findChild<QPushButton *>("linkBtn"), form().codebox(), bar(),
-                               form().findChild<QPushButton *>("SpeedButton1")};
+                               form().findChild<QPushButton *>("topBtn")};
         QByteArray typed;
         for (QWidget *w : controls) {
             QTest::mouseClick(w, Qt::LeftButton, {}, {5, 5});
@@ -622,7 +622,7 @@ private slots:
         QCOMPARE(texts(line - 1, 3), expected);
         QCOMPARE(st().topLine, top);
         QCOMPARE(bar()->value(), top - 1);
-        QCOMPARE(st().sourceMode, render::DisplayMode::Source);
+        QCOMPARE(st().sourceMode, markup::DisplayMode::Source);
         const int x = rules::columnX(text(after.first), after.second, true);
         QCOMPARE(form().pageView().caretRect(), QRect(x - 1, 5 + 25 * (after.first - top), 2, 25));
     }

@@ -80,10 +80,10 @@ ReadPage readPage(const QByteArray &html)
 QString shownByReader(const QByteArray &line)
 {
     QString text;
-    render::MarkupReader reader(render::DisplayMode::Rendered, render::NameRule::Page);
+    markup::MarkupReader reader(markup::DisplayMode::Rendered, markup::NameRule::Page);
     for (char c : line) {
-        const render::Token t = reader.next(uint8_t(c));
-        if (t.kind == render::TokenKind::Text)
+        const markup::Token t = reader.next(uint8_t(c));
+        if (t.kind == markup::TokenKind::Text)
             text += QString::fromUtf8(publish::htmlCharacter(t.byte)).replace("&lt;", "<").replace("&gt;", ">")
                         .replace("&quot;", "\"").replace("&#39;", "'").replace("&amp;", "&");
     }

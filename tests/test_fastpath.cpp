@@ -18,6 +18,7 @@
 #include <QTest>
 
 using namespace render;
+using namespace markup;
 
 namespace {
 

@@ -39,7 +39,7 @@ class TestHelpView : public QObject {
     helpview::HelpViewer form_;
 
     const links::Link &link() { return form_.helpLinkTable().entry(1); }
-    QScrollBar &bar() { return *form_.scrollBar1(); }
+    QScrollBar &bar() { return *form_.pageBar(); }
 
     // Shows the viewer, types "a" then Esc inside its modal loop; returns whether
     // it ran modally and "a" left it open.
@@ -137,12 +137,12 @@ private slots:
             grid.setLine(text[i], i + 1);
         for (int position : {0, 7}) {
             bar().setValue(position);
-            const QImage shown = form_.paintBox1()->grab().toImage();
+            const QImage shown = form_.pageSurface()->grab().toImage();
             // The editor's page with help line i as document line i + 1, rendered row
             // by row; each row clears its band first, as the viewer's rows do.
             doc::EditorState state;
             state.topLine = position + 1;
-            render::PageView editor(grid, state);
+            view::PageView editor(grid, state);
             editor.createPageBitmap();
             for (state.cursorLine = state.topLine; state.cursorLine <= state.topLine + 30; ++state.cursorLine)
                 editor.repaintCursorRow();
@@ -152,7 +152,7 @@ private slots:
 
         // The glyphs stand where the link table says, so hovering meets what is drawn.
         bar().setValue(0);
-        const QImage shown = form_.paintBox1()->grab().toImage();
+        const QImage shown = form_.pageSurface()->grab().toImage();
         const uint32_t blue = render::kBlue;
         QCOMPARE(firstInkX(shown, 5 + 19 * 25, blue),
                  link().pointerX + firstInkX(render::createPointerGlyph(), 0, blue));
@@ -174,7 +174,7 @@ private slots:
     {
         form_.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form_));
-        QWidget *box = form_.paintBox1();
+        QWidget *box = form_.pageSurface();
         bar().setValue(0);
         const QPoint arrow(link().pointerX + 10, 19 * 25 + 17), dot(link().markerX + 10, 20 * 25 + 17);
 
@@ -211,7 +211,7 @@ private slots:
     {
         form_.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form_));
-        QWidget *box = form_.paintBox1();
+        QWidget *box = form_.pageSurface();
         for (int position : {3, 7}) {
             bar().setValue(position);
             const QPoint arrow(link().pointerX + 10, (19 - position) * 25 + 17);

@@ -161,8 +161,8 @@ QImage renderedPage(const QByteArray &text, bool source)
     doc::TextGrid grid;
     grid.setLine(text, kLine);
     doc::EditorState state;
-    state.sourceMode = source ? render::DisplayMode::Source : render::DisplayMode::Rendered;
-    render::PageView view(grid, state);
+    state.sourceMode = source ? markup::DisplayMode::Source : markup::DisplayMode::Rendered;
+    view::PageView view(grid, state);
     view.createPageBitmap();
     view.repaintPage();
     return view.pageBitmap();

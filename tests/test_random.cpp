@@ -762,7 +762,7 @@ class TestRandom : public QObject {
         case Link: clickButton("linkBtn"); model_.link(); break;
         case Clear: clickButton("clearBtn"); model_.clear(); break;
         case SourceToggle: sourceToggle(); break;
-        case P1: clickButton("SpeedButton1"); model_.p1(); break;
+        case P1: clickButton("topBtn"); model_.p1(); break;
         case OpenFile: openFile(); break;
         case KindCount: break;
         }
@@ -787,7 +787,7 @@ class TestRandom : public QObject {
         const std::tuple<const char *, int, int> values[] = {
             {"cursorLine", s.cursorLine, m.cursorLine},    {"cursorColumn", s.cursorColumn, m.cursorColumn},
             {"topLine", s.topLine, m.topLine},             {"pageBar", form().pageBar()->value(), m.bar},
-            {"sourceMode", int(s.sourceMode == render::DisplayMode::Source), m.sourceMode},    {"altCycleIndex", s.altCycleIndex, m.altCycleIndex},
+            {"sourceMode", int(s.sourceMode == markup::DisplayMode::Source), m.sourceMode},    {"altCycleIndex", s.altCycleIndex, m.altCycleIndex},
             {"hoverTarget", s.hoverTarget, m.hoverTarget}, {"caret shown", form().pageView().caretShown(), 1},
         };
         for (auto [what, real, model] : values)
@@ -848,7 +848,7 @@ class TestRandom : public QObject {
     QString pageMismatch()
     {
         const doc::EditorState state = st();
-        render::PageView fresh(form().editor().grid(), state);
+        view::PageView fresh(form().editor().grid(), state);
         fresh.createPageBitmap();
         fresh.repaintPage();
         const QImage &page = form().pageView().pageBitmap();

@@ -260,7 +260,10 @@ private slots:
         win_.close();
         openWindow(state());
         QCOMPARE(form().msgtext()->text(), QString());
+    }
 
+    void aRecoveredCopyStaysTheOneCopyOfItsText()
+    {
         // A recovered copy stays the one copy of its text while it is not saved.
         type("recover me");
         form().close();
@@ -287,6 +290,28 @@ private slots:
         openWindow(state());
         QCOMPARE(form().msgtext()->text(), QString());
         QVERIFY(win_.reports.isEmpty());
+    }
+
+    // The keeper tells texts apart, not edits: typing that is taken back leaves
+    // the saved text, which needs no copy; typing it again after a copy was
+    // written brings the copy up to date.
+    void editsTakenBackNeedNoCopy()
+    {
+        type("saved");
+        form().saveFile(tmp_.filePath(QStringLiteral("undo.hlp")));
+        type("xy");
+        QTest::keyClick(&form(), Qt::Key_Backspace);
+        QTest::keyClick(&form(), Qt::Key_Backspace);
+        letKeeperWrite();
+        QVERIFY(copies().isEmpty());
+        QCOMPARE(app::exitNotice(form().recoveryKeeper()->keepForExit()), QString());
+        type("z");
+        letKeeperWrite();
+        QCOMPARE(copies().size(), 1);
+        QTest::keyClick(&form(), Qt::Key_Backspace);
+        type("w");
+        letKeeperWrite();
+        QCOMPARE(RecoveryStore(state()).list().value(0).firstText, QByteArray("savedw"));
     }
 
     // At an exit that bypasses the window the keeper writes the copy and
@@ -346,7 +371,11 @@ private slots:
         QVERIFY(!QFile::exists(copy));
         QVERIFY(QDir(state()).entryList(QDir::Files).filter(QStringLiteral(".name")).isEmpty());
         QVERIFY(win_.reports.isEmpty());
+    }
 
+    void aFailedCopyOrADanglingLinkLeavesNoName()
+    {
+        const QString file = tmp_.filePath(QStringLiteral("new-topic.hlp"));
         // A copy that cannot be written leaves no name behind either.
         int opens = 0;
         fileio::setSaveFaultHook([&opens](fileio::SaveStep step) {

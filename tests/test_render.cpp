@@ -13,6 +13,7 @@
 #include <QTest>
 
 using namespace render;
+using namespace markup;
 
 namespace {
 

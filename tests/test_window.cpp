@@ -65,7 +65,10 @@ private slots:
         QCOMPARE(form().minimumSize(), form().maximumSize());
         QVERIFY(!(form().windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(form().windowFlags() & Qt::WindowMinimizeButtonHint);
+    }
 
+    void buttonsInARowAboveThePage()
+    {
         // The buttons as the user finds them: one row above the page, left to
         // right, from OPEN over the page's left edge to P1 past its right edge,
         // none covering another control, each caption in a colour of its own
@@ -93,11 +96,14 @@ private slots:
         }
         QCOMPARE(row.first()->geometry().left(), page.left());
         QCOMPARE(row.last()->geometry().left(), page.right() + 1);
-        QCOMPARE(form().findChild<QPushButton *>("SpeedButton1")->font().pixelSize(), 20);
+        QCOMPARE(form().findChild<QPushButton *>("topBtn")->font().pixelSize(), 20);
         QCOMPARE(form().findChild<QPushButton *>("openBtn")->font().pixelSize(), 16);
         QCOMPARE(form().findChild<QPushButton *>("clearBtn")->toolTip(), QStringLiteral("clear all text"));
         QCOMPARE(form().findChild<QPushButton *>("linkBtn")->toolTip(), QStringLiteral("make link table"));
+    }
 
+    void pageBarAndLabels()
+    {
         QCOMPARE(form().findChild<QWidget *>("helpbox")->geometry(), QRect(8, 48, 800, 800));
         QCOMPARE(form().findChild<QWidget *>("codebox")->geometry(), QRect(600, 8, 193, 33));
         QCOMPARE(form().findChild<QWidget *>("codebox")->cursor().shape(), Qt::PointingHandCursor);
@@ -190,7 +196,7 @@ private slots:
         QVERIFY(!imageHas(offBox, 0x0000FF));
 
         QTest::mouseClick(form().codebox(), Qt::LeftButton);
-        QCOMPARE(form().editor().state().sourceMode, render::DisplayMode::Source);
+        QCOMPARE(form().editor().state().sourceMode, markup::DisplayMode::Source);
         const QImage onBox = screenOf(form().codebox());
         QCOMPARE(at(onBox, 0, 0), 0x000000u);
         QCOMPARE(at(onBox, 1, 30), 0x000000u);
@@ -203,7 +209,7 @@ private slots:
         QVERIFY(!imageHas(form().pageView().pageBitmap(), render::kHeaderColor));
 
         QTest::mouseClick(form().codebox(), Qt::LeftButton);
-        QCOMPARE(form().editor().state().sourceMode, render::DisplayMode::Rendered);
+        QCOMPARE(form().editor().state().sourceMode, markup::DisplayMode::Rendered);
         QCOMPARE(form().pageView().pageBitmap(), rendered);
         QCOMPARE(screenOf(form().codebox()), offBox);
     }
@@ -222,7 +228,7 @@ private slots:
         QCOMPARE(s.topLine, 1);
         QCOMPARE(s.cursorLine, 1);
         QCOMPARE(s.cursorColumn, 1);
-        QCOMPARE(s.sourceMode, render::DisplayMode::Rendered);
+        QCOMPARE(s.sourceMode, markup::DisplayMode::Rendered);
         QCOMPARE(form().pageBar()->value(), 0);
         QCOMPARE(form().pageBar()->maximum(), 968);
         for (int l = 1; l <= 1000; ++l)
@@ -276,11 +282,11 @@ private slots:
         QCOMPARE(shown, QStringLiteral("Range check error"));
 
         // A real check failing inside a paint: reported, and the window keeps working.
-        form().handle([&] { form().pageView().machine().columnX(0, "abc", render::DisplayMode::Rendered); });
+        form().handle([&] { form().pageView().machine().columnX(0, "abc", markup::DisplayMode::Rendered); });
         QCOMPARE(win_.reports, QStringList{QStringLiteral("Range check error")});
         win_.reports.clear();
         QTest::mouseClick(form().codebox(), Qt::LeftButton);
-        QCOMPARE(form().editor().state().sourceMode, render::DisplayMode::Source);
+        QCOMPARE(form().editor().state().sourceMode, markup::DisplayMode::Source);
     }
 
     // The window's icon is the program's drawing (built into the binary), at

@@ -35,9 +35,9 @@ namespace {
 const QSize kNatural(851, 911);
 const double kScales[] = {0.5, 0.64, 0.8, 0.84, 0.92};
 
-render::FitRequest screenOf(int width, int height, double ratio = 1.0, double zoom = 1.0)
+view::FitRequest screenOf(int width, int height, double ratio = 1.0, double zoom = 1.0)
 {
-    render::FitRequest r;
+    view::FitRequest r;
     r.natural = kNatural;
     r.available = QRect(0, 0, width, height);
     r.screenRatio = ratio;
@@ -123,32 +123,32 @@ private slots:
     void scaleFitsTheScreen()
     {
         // 768 rows hold 911 at 0.843: the row step 25 x 0.84 = 21 device pixels.
-        QCOMPARE(render::fittedScale(screenOf(1366, 768)), 0.84);
+        QCOMPARE(view::fittedScale(screenOf(1366, 768)), 0.84);
         // 1920 x 1080 at 125 %: 864 logical rows; 1.25 x 0.948 goes down to 1.16.
-        QCOMPARE(render::fittedScale(screenOf(1536, 864, 1.25)), 1.16 / 1.25);
+        QCOMPARE(view::fittedScale(screenOf(1536, 864, 1.25)), 1.16 / 1.25);
         // A screen that holds the window changes nothing; a zoom is kept when it fits.
-        QCOMPARE(render::fittedScale(screenOf(1280, 1024)), 1.0);
-        QCOMPARE(render::fittedScale(screenOf(3840, 2160, 1.0, 1.5)), 1.5);
+        QCOMPARE(view::fittedScale(screenOf(1280, 1024)), 1.0);
+        QCOMPARE(view::fittedScale(screenOf(3840, 2160, 1.0, 1.5)), 1.5);
         // A zoom too large for the screen is cut to the fit, never larger than the screen.
-        QCOMPARE(render::fittedScale(screenOf(1366, 768, 1.0, 2.0)), 0.84);
+        QCOMPARE(view::fittedScale(screenOf(1366, 768, 1.0, 2.0)), 0.84);
         // A frame takes its room; a screen too small even at 0.5 gets 0.5.
-        render::FitRequest framed = screenOf(1366, 768);
+        view::FitRequest framed = screenOf(1366, 768);
         framed.frame = QMargins(4, 40, 4, 4);
-        QCOMPARE(render::fittedScale(framed), 0.76);
-        QCOMPARE(render::fittedScale(screenOf(320, 240)), 0.5);
-        QCOMPARE(render::fittedScale(screenOf(320, 240, 1.0, 0.7)), 0.5);
+        QCOMPARE(view::fittedScale(framed), 0.76);
+        QCOMPARE(view::fittedScale(screenOf(320, 240)), 0.5);
+        QCOMPARE(view::fittedScale(screenOf(320, 240, 1.0, 0.7)), 0.5);
     }
 
     void fittedWindowIsTheLargestThatFits()
     {
         for (const double ratio : {1.0, 1.25, 1.5, 2.0}) {
             for (int height = 500; height <= 1200; height += 7) {
-                const double scale = render::fittedScale(screenOf(4000, height, ratio));
+                const double scale = view::fittedScale(screenOf(4000, height, ratio));
                 const QString where = QStringLiteral("ratio %1, height %2").arg(ratio).arg(height);
                 QVERIFY2(scale >= 0.5 && scale <= 1.0, qPrintable(where));
                 if (scale == 1.0 || scale == 0.5)
                     continue;
-                QVERIFY2(render::toWindow(911, scale) <= height, qPrintable(where));
+                QVERIFY2(view::toWindow(911, scale) <= height, qPrintable(where));
                 // A page row is a whole number of device pixels, and one pixel more would not fit.
                 const double row = 25 * ratio * scale;
                 QVERIFY2(std::abs(row - std::round(row)) < 1e-6, qPrintable(where));
@@ -165,14 +165,14 @@ private slots:
             for (const double scale : {0.5, 0.64, 0.8, 0.84, 0.928, 1.5}) {
                 const double ratio = screen * scale;
                 for (int device = 0; device < 900; ++device) {
-                    const int logical = render::toLogical((device + 0.5) / screen, screen, scale);
+                    const int logical = view::toLogical((device + 0.5) / screen, screen, scale);
                     const QString where = QStringLiteral("%1 x %2 at %3").arg(screen).arg(scale).arg(device);
                     QVERIFY2(render::toDevice(logical, ratio) <= device, qPrintable(where));
                     QVERIFY2(render::toDevice(logical + 1, ratio) > device, qPrintable(where));
                 }
             }
         }
-        QCOMPARE(render::toLogical(137, 1.0, 1.0), 137);
+        QCOMPARE(view::toLogical(137, 1.0, 1.0), 137);
     }
 
     // An expectation that does not come from the renderer: each line's ink,
@@ -181,15 +181,15 @@ private slots:
     void rowsKeepTheirPlaceAtEveryScale()
     {
         const doc::TextGrid sample = sampleGrid();
-        const QRect firstRows(0, 0, doc::kPageSize, 3 * doc::kRowHeight);
+        const QRect firstRows(0, 0, render::kPageSize, 3 * render::kRowHeight);
         int linesWithInk = 0;
         for (int line = 1; line <= 42; ++line) {
             doc::TextGrid grid;
             grid.setLine(sample.getLine(line), 1);
-            const QRect expected = inkBox(app::renderPage(grid, 1, render::DisplayMode::Rendered), firstRows);
+            const QRect expected = inkBox(app::renderPage(grid, 1, markup::DisplayMode::Rendered), firstRows);
             linesWithInk += !expected.isEmpty();
             for (const double ratio : kScales) {
-                const QImage scaled = app::renderPage(grid, 1, render::DisplayMode::Rendered, ratio);
+                const QImage scaled = app::renderPage(grid, 1, markup::DisplayMode::Rendered, ratio);
                 const QRect got = inkBox(scaled, render::toDevice(firstRows, ratio));
                 const QString where = QStringLiteral("ratio %1, line %2: %3,%4 %5x%6 against %7,%8 %9x%10")
                                           .arg(ratio).arg(line).arg(got.x()).arg(got.y()).arg(got.width())
@@ -217,7 +217,7 @@ private slots:
             QImage shown = form().helpbox()->grab().toImage().convertToFormat(QImage::Format_RGB32);
             shown.setDevicePixelRatio(1);
             const double ratio = form().helpbox()->devicePixelRatioF() * scale;
-            QImage written = app::renderPage(sampleGrid(), 1, render::DisplayMode::Rendered, ratio)
+            QImage written = app::renderPage(sampleGrid(), 1, markup::DisplayMode::Rendered, ratio)
                                  .convertToFormat(QImage::Format_RGB32);
             const QRect caret = render::toDevice(form().pageView().caretRect(), ratio);
             for (QImage *img : {&shown, &written})
@@ -235,7 +235,7 @@ private slots:
         for (const double scale : kScales) {
             form().applyWindowScale(scale);
             const QString at = QString::number(scale);
-            QCOMPARE(form().size(), QSize(render::toWindow(851, scale), render::toWindow(911, scale)));
+            QCOMPARE(form().size(), QSize(view::toWindow(851, scale), view::toWindow(911, scale)));
             for (QWidget *w : form().findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
                 if (!w->isWindow())
                     QVERIFY2(form().rect().contains(w->geometry()), qPrintable(at + w->objectName()));
@@ -268,7 +268,7 @@ private slots:
         grid.setLine("\\#far; here", 40);
         form().linkClicked();
         form().pageView().repaintPage();
-        const int row = doc::rowTop(1, 1);
+        const int row = render::rowTop(1, 1);
         for (const double scale : kScales) {
             form().applyWindowScale(scale);
             const QString at = QString::number(scale);
@@ -287,7 +287,7 @@ private slots:
             const QPoint corner = form().frameGeometry().topLeft();
             const auto wheelAt = [&](QPoint logical) {
                 const int top = form().editor().state().topLine;
-                const QPoint global = corner + QPoint(render::toWindow(logical.x(), scale), render::toWindow(logical.y(), scale));
+                const QPoint global = corner + QPoint(view::toWindow(logical.x(), scale), view::toWindow(logical.y(), scale));
                 form().wheelTurned(-120, global);
                 const bool moved = form().editor().state().topLine != top;
                 form().goToTopClicked();
@@ -329,9 +329,9 @@ private slots:
         form().applyWindowScale(0.8);
         helpview::HelpViewer *help = form().helpform();
         QCOMPARE(help->windowScale(), 0.8);
-        QCOMPARE(help->size(), QSize(render::toWindow(854, 0.8), render::toWindow(822, 0.8)));
-        QCOMPARE(help->surface().size(), QSize(640, 640) * help->paintBox1()->devicePixelRatioF());
-        QVERIFY(help->rect().contains(help->scrollBar1()->geometry()));
+        QCOMPARE(help->size(), QSize(view::toWindow(854, 0.8), view::toWindow(822, 0.8)));
+        QCOMPARE(help->surface().size(), QSize(640, 640) * help->pageSurface()->devicePixelRatioF());
+        QVERIFY(help->rect().contains(help->pageBar()->geometry()));
     }
 
     // At the start the window takes the largest scale up to the zoom at which
@@ -348,7 +348,7 @@ private slots:
             const int frame = form().frameGeometry().height() - form().height();
             const double larger = form().windowScale() + 0.04 / form().devicePixelRatioF();
             if (form().windowScale() < zoom)
-                QVERIFY2(render::toWindow(911, larger) + frame > avail.height(), qPrintable(at));
+                QVERIFY2(view::toWindow(911, larger) + frame > avail.height(), qPrintable(at));
         }
     }
 

@@ -18,7 +18,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # What the tests need built: the test programs and the program test_cli starts.
-TARGETS = ["helpedit", "test_grid", "test_render", "test_window", "test_editing", "test_links",
+TARGETS = ["helpedit", "test_grid", "test_editormodel", "test_render", "test_window", "test_editing", "test_links",
            "test_fileio", "test_helpview", "test_cli", "test_check", "test_random", "test_fastpath", "test_layout",
            "test_recovery", "test_accessibility", "test_export", "test_browser", "test_windowscale"]
 # The test programs, not the X-server ones; the install and packaging checks

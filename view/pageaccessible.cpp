@@ -3,7 +3,7 @@
 #include "view/surface.h"
 #include "view/windowscale.h"
 
-namespace render {
+namespace view {
 
 namespace {
 QAccessibleInterface *pageFactory(const QString &key, QObject *object)
@@ -157,9 +157,9 @@ int offsetAtX(PageTextAccess &access, int start, int end, int x)
     return -1;
 }
 
-void announcePageChange(QObject *surface, const TextChanges &changes, int caret)
+void announcePageChange(QObject *surface, const render::TextChanges &changes, int caret)
 {
-    for (const TextChange &change : changes) {
+    for (const render::TextChange &change : changes) {
         if (!change.removed.isEmpty()) {
             QAccessibleTextRemoveEvent e(surface, change.offset, change.removed);
             QAccessible::updateAccessibility(&e);
@@ -173,4 +173,4 @@ void announcePageChange(QObject *surface, const TextChanges &changes, int caret)
     QAccessible::updateAccessibility(&e);
 }
 
-} // namespace render
+} // namespace view

@@ -9,7 +9,7 @@
 #include <QAccessibleWidget>
 #include <QRect>
 
-namespace render {
+namespace view {
 
 class PaintSurface;
 
@@ -19,7 +19,7 @@ class PageTextAccess {
 public:
     virtual ~PageTextAccess() = default;
     // Returns the page's text, up to date.
-    virtual PageText &pageText() = 0;
+    virtual render::PageText &pageText() = 0;
     // Returns the caret's offset.
     virtual int caretOffset() = 0;
     // Moves the caret before the character at offset; does nothing on a read-only page.
@@ -84,6 +84,6 @@ void installPageAccessibleFactory();
 
 // Tells listening assistive technology that the text of surface changed as
 // changes say, in their order, and that its caret now stands at caret.
-void announcePageChange(QObject *surface, const TextChanges &changes, int caret);
+void announcePageChange(QObject *surface, const render::TextChanges &changes, int caret);
 
-} // namespace render
+} // namespace view

@@ -6,10 +6,10 @@
 
 #include <QTransform>
 
-namespace render {
+namespace view {
 
 namespace {
-const QString &kCodeBoxFamily = kArialFamily;
+const QString &kCodeBoxFamily = render::kArialFamily;
 const QString kCodeBoxCaption = QStringLiteral("SOURCE CODE");
 constexpr int kCodeBoxCell = 25;
 constexpr QPoint kCodeBoxText(10, 5);
@@ -20,10 +20,10 @@ void fillRings(QPainter &p, const QRect &outer, int thick, uint32_t dark, uint32
 {
     for (int i = 0; i <= 1; ++i) {
         const QRect ring = outer.adjusted(i * thick, i * thick, -i * thick, -i * thick);
-        p.fillRect(QRect(ring.left(), ring.top(), ring.width(), thick), bgr(dark));
-        p.fillRect(QRect(ring.left(), ring.top(), thick, ring.height()), bgr(dark));
-        p.fillRect(QRect(ring.left(), ring.bottom() - thick + 1, ring.width(), thick), bgr(light));
-        p.fillRect(QRect(ring.right() - thick + 1, ring.top(), thick, ring.height()), bgr(light));
+        p.fillRect(QRect(ring.left(), ring.top(), ring.width(), thick), render::bgr(dark));
+        p.fillRect(QRect(ring.left(), ring.top(), thick, ring.height()), render::bgr(dark));
+        p.fillRect(QRect(ring.left(), ring.bottom() - thick + 1, ring.width(), thick), render::bgr(light));
+        p.fillRect(QRect(ring.right() - thick + 1, ring.top(), thick, ring.height()), render::bgr(light));
     }
 }
 } // namespace
@@ -31,7 +31,7 @@ void fillRings(QPainter &p, const QRect &outer, int thick, uint32_t dark, uint32
 PageView::PageView(const doc::TextGrid &grid, const doc::EditorState &state)
     : grid_(grid),
       state_(state),
-      renderer_(gridLines(grid), RowClearing::WholePage)
+      renderer_(render::gridLines(grid), render::RowClearing::WholePage)
 {
 }
 
@@ -47,7 +47,7 @@ void PageView::setScreen(std::function<void(const QRect &)> update)
 
 QRect PageView::rowRect(int line) const
 {
-    return QRect(0, doc::rowTop(line, state_.topLine), doc::kPageSize, doc::kRowHeight);
+    return QRect(0, render::rowTop(line, state_.topLine), render::kPageSize, render::kRowHeight);
 }
 
 void PageView::toScreen(const QRect &r)
@@ -65,7 +65,7 @@ void PageView::repaintPage()
 {
     caretShown_ = false;
     renderer_.renderPage(state_.topLine, state_.sourceMode);
-    toScreen(QRect(0, 0, doc::kPageSize, doc::kPageSize));
+    toScreen(QRect(0, 0, render::kPageSize, render::kPageSize));
     drawCaret();
 }
 
@@ -114,9 +114,9 @@ void PageView::eraseCaret()
 void PageView::drawCaret()
 {
     const int x = columnX(state_.cursorColumn, state_.cursorLine);
-    const int top = doc::rowTop(state_.cursorLine, state_.topLine);
+    const int top = render::rowTop(state_.cursorLine, state_.topLine);
     // (left, top, right, bottom) = (x - 1, top, x + 1, top + 25): columns x - 1 and x.
-    caretRect_ = QRect(x - 1, top, 2, doc::kRowHeight);
+    caretRect_ = QRect(x - 1, top, 2, render::kRowHeight);
     caretShown_ = true;
     toScreen(caretRect_);
 }
@@ -124,13 +124,13 @@ void PageView::drawCaret()
 void PageView::paintScreen(QPainter &p, const QRect &dirty) const
 {
     const double ratio = deviceRatio();
-    paintDevicePixels(p, pageBitmap(), ratio, dirty);
+    render::paintDevicePixels(p, pageBitmap(), ratio, dirty);
     if (caretShown_ && dirty.intersects(caretRect_)) {
         // A 2-pixel red pen from (x, top) to (x, bottom - 1) covers exactly caretRect,
         // at the device's resolution the same rectangle times the ratio.
         p.save();
         paintInDevicePixels(p);
-        p.fillRect(toDevice(caretRect_, ratio), bgr(kRed));
+        p.fillRect(render::toDevice(caretRect_, ratio), render::bgr(render::kRed));
         p.restore();
     }
 }
@@ -150,10 +150,10 @@ void drawTwoRings(QPainter &p, const QRect &outer, uint32_t dark, uint32_t light
     const int t = outer.top();
     const int b = outer.bottom();
     for (int i = 0; i <= 1; ++i) {
-        hvLine(p, dark, r - i, t + i, l + i, t + i);
-        hvLine(p, dark, l + i, t + i, l + i, b - i);
-        hvLine(p, light, l + i, b - i, r - i, b - i);
-        hvLine(p, light, r - i, b - i, r - i, t + i);
+        render::hvLine(p, dark, r - i, t + i, l + i, t + i);
+        render::hvLine(p, dark, l + i, t + i, l + i, b - i);
+        render::hvLine(p, light, l + i, b - i, r - i, b - i);
+        render::hvLine(p, light, r - i, b - i, r - i, t + i);
     }
 }
 } // namespace
@@ -167,16 +167,16 @@ void paintCodeBox(QPainter &p, const QSize &size, bool sourceMode)
 {
     const int w = size.width();
     const int h = size.height();
-    p.fillRect(0, 0, w, h, bgr(0xC0FFFF));
+    p.fillRect(0, 0, w, h, render::bgr(0xC0FFFF));
     const uint32_t dark = sourceMode ? 0x000000 : 0xC0C0C0;
     const uint32_t light = sourceMode ? 0xFFFFFF : 0xC0C0C0;
     drawTwoRings(p, QRect(0, 0, w, h), dark, light);
-    FontFace &f = fontFace(kCodeBoxFamily, kCodeBoxCell, false, false);
+    render::FontFace &f = render::fontFace(kCodeBoxFamily, kCodeBoxCell, false, false);
     const QString text = kCodeBoxCaption;
     const int tw = f.metrics.horizontalAdvance(text);
-    p.fillRect(kCodeBoxText.x(), kCodeBoxText.y(), tw, f.cellHeight, bgr(0xC0FFFF));
+    p.fillRect(kCodeBoxText.x(), kCodeBoxText.y(), tw, f.cellHeight, render::bgr(0xC0FFFF));
     p.setFont(f.font);
-    p.setPen(bgr(sourceMode ? 0x0000FF : 0xE0E0FF));
+    p.setPen(render::bgr(sourceMode ? 0x0000FF : 0xE0E0FF));
     p.drawText(kCodeBoxText + QPoint(0, f.ascent), text);
 }
 
@@ -185,7 +185,7 @@ void paintScaledPageFrame(QPainter &p, const QRect &page, double scale, uint32_t
     p.save();
     const double ratio = paintInDevicePixels(p) * scale;
     const int thick = std::max(1, int(std::lround(ratio)));
-    const QRect inner = toDevice(page, ratio);
+    const QRect inner = render::toDevice(page, ratio);
     fillRings(p, inner.adjusted(-2 * thick, -2 * thick, 2 * thick, 2 * thick), thick, dark, light);
     p.restore();
 }
@@ -194,20 +194,20 @@ void paintScaledCodeBox(QPainter &p, const QSize &size, bool sourceMode, double 
 {
     p.save();
     const double ratio = paintInDevicePixels(p) * scale;
-    const QRect box = toDevice(QRect(QPoint(0, 0), size), ratio);
-    p.fillRect(box, bgr(0xC0FFFF));
+    const QRect box = render::toDevice(QRect(QPoint(0, 0), size), ratio);
+    p.fillRect(box, render::bgr(0xC0FFFF));
     fillRings(p, box, std::max(1, int(std::lround(ratio))), sourceMode ? 0x000000 : 0xC0C0C0,
               sourceMode ? 0xFFFFFF : 0xC0C0C0);
     // Laid out with the page face, drawn with its face at the device's size.
-    FontFace &layout = fontFace(kCodeBoxFamily, kCodeBoxCell, false, false);
-    FontFace &drawn = fontFace(kCodeBoxFamily, kCodeBoxCell, false, false, ratio);
+    render::FontFace &layout = render::fontFace(kCodeBoxFamily, kCodeBoxCell, false, false);
+    render::FontFace &drawn = render::fontFace(kCodeBoxFamily, kCodeBoxCell, false, false, ratio);
     const int width = layout.metrics.horizontalAdvance(kCodeBoxCaption);
-    p.fillRect(toDevice(QRect(kCodeBoxText, QSize(width, layout.cellHeight)), ratio), bgr(0xC0FFFF));
+    p.fillRect(render::toDevice(QRect(kCodeBoxText, QSize(width, layout.cellHeight)), ratio), render::bgr(0xC0FFFF));
     p.setFont(drawn.font);
-    p.setPen(bgr(sourceMode ? 0x0000FF : 0xE0E0FF));
-    p.drawText(QPoint(toDevice(kCodeBoxText.x(), ratio), toDevice(kCodeBoxText.y() + layout.ascent, ratio)),
+    p.setPen(render::bgr(sourceMode ? 0x0000FF : 0xE0E0FF));
+    p.drawText(QPoint(render::toDevice(kCodeBoxText.x(), ratio), render::toDevice(kCodeBoxText.y() + layout.ascent, ratio)),
                kCodeBoxCaption);
     p.restore();
 }
 
-} // namespace render
+} // namespace view

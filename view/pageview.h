@@ -10,7 +10,7 @@
 #include <QRect>
 #include <functional>
 
-namespace render {
+namespace view {
 
 class PageView {
 public:
@@ -45,7 +45,7 @@ public:
     // Returns the device pixel ratio the page is drawn at.
     double deviceRatio() const { return renderer_.deviceRatio(); }
     // Returns the style machine that draws and measures for this page.
-    StyleMachine &machine() { return renderer_.machine(); }
+    render::StyleMachine &machine() { return renderer_.machine(); }
     // Returns whether the caret is shown, and where it was last drawn (logical pixels).
     bool caretShown() const { return caretShown_; }
     QRect caretRect() const { return caretRect_; }
@@ -60,7 +60,7 @@ private:
 
     const doc::TextGrid &grid_;
     const doc::EditorState &state_;
-    PageRenderer renderer_;
+    render::PageRenderer renderer_;
     std::function<void(const QRect &)> screen_;
     bool caretShown_ = false;
     QRect caretRect_;
@@ -79,4 +79,4 @@ void paintScaledPageFrame(QPainter &p, const QRect &page, double scale, uint32_t
 // shown at scale, its caption drawn at the scaled size.
 void paintScaledCodeBox(QPainter &p, const QSize &size, bool sourceMode, double scale);
 
-} // namespace render
+} // namespace view

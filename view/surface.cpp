@@ -8,7 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-namespace render {
+namespace view {
 
 PaintSurface::PaintSurface(const QString &name, QWidget *parent, PaintHandler paint,
                            MouseHandler move, MouseHandler press)
@@ -64,4 +64,4 @@ bool routeToWindow(QWidget *window, QObject *watched, QEvent *e)
     return true;
 }
 
-} // namespace render
+} // namespace view

@@ -3,10 +3,11 @@
 // hands its events to the window's handlers, and the routing that lets a window
 // see every key and wheel turn before its controls do.
 
+#include <QPoint>
 #include <QWidget>
 #include <functional>
 
-namespace render {
+namespace view {
 
 class PageTextAccess;
 
@@ -51,4 +52,16 @@ private:
 // itself; returns true when the event was taken.
 bool routeToWindow(QWidget *window, QObject *watched, QEvent *e);
 
-} // namespace render
+// The wheel acts only this many pixels or more inside a page's rectangle.
+constexpr int kWheelMargin = 10;
+
+// Returns whether a wheel turn at mouse acts on the page of size x size pixels
+// whose rectangle starts at corner (both in screen coordinates): strictly
+// inside the margin.
+inline bool insideWheelRect(QPoint mouse, QPoint corner, int size)
+{
+    return corner.x() + kWheelMargin < mouse.x() && mouse.x() < corner.x() + size - kWheelMargin
+        && corner.y() + kWheelMargin < mouse.y() && mouse.y() < corner.y() + size - kWheelMargin;
+}
+
+} // namespace view

@@ -1,6 +1,6 @@
 #include "view/windowscale.h"
 
-#include "document/pagegeometry.h"
+#include "render/pagegeometry.h"
 
 #include <QPaintDevice>
 #include <QPainter>
@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace render {
+namespace view {
 
 double fittedScale(const FitRequest &request)
 {
@@ -23,7 +23,7 @@ double fittedScale(const FitRequest &request)
     // A device ratio in steps of 1/25 makes every 25-pixel row a whole number
     // of device pixels, which keeps the rows sharp and scrolling a plain move.
     const double screen = request.screenRatio > 0 ? request.screenRatio : 1.0;
-    const double step = 1.0 / doc::kRowHeight;
+    const double step = 1.0 / render::kRowHeight;
     const double ratio = std::floor(fit * screen / step + 1e-9) * step;
     // A screen too small even for the smallest scale: the window manager places it.
     return std::clamp(ratio / screen, std::min(kMinWindowScale, zoom), zoom);
@@ -84,4 +84,4 @@ double paintInDevicePixels(QPainter &p)
     return ratio;
 }
 
-} // namespace render
+} // namespace view

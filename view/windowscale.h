@@ -16,7 +16,7 @@
 class QPainter;
 class QWidget;
 
-namespace render {
+namespace view {
 
 // The smallest and largest window scale.
 constexpr double kMinWindowScale = 0.5;
@@ -58,4 +58,4 @@ QFont scaledFont(QFont font, double scale);
 // screen's pixel ratio; returns that ratio.
 double paintInDevicePixels(QPainter &p);
 
-} // namespace render
+} // namespace view
