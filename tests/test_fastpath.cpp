@@ -2,7 +2,13 @@
 // plain path (one text call and one face look-up per character): every pixel of
 // every line and every column position must be the same, at device pixel ratios
 // 1, 1.5 and 2, and 0.8 and 0.5 (a window shown smaller to fit its screen), and
-// so must a page moved line by line and drawn afresh.
+// so must a page moved line by line and drawn afresh. Sections, in order:
+//   helpers            blank pages, random markup, every byte in every style, the
+//                      examples, a line source that counts its reads, a render scene
+//   the two paths      the help text, every byte, random markup, the examples
+//   pages              drawn over each other, scrolled, moved a long way one way
+//   the move's record  changes the image missed, a fixed text moved row by row
+//   range errors       a failed range check leaves the same pixels
 
 #include "document/editor.h"
 #include "fileio/helpfile.h"
@@ -95,6 +101,14 @@ struct CountedLines {
     int reads = 0;
 };
 
+// A renderer of the editor's kind over a grid of its own, counting the lines it reads.
+struct RenderScene {
+    doc::TextGrid grid;
+    doc::EditorState state;
+    CountedLines lines{grid};
+    PageRenderer renderer{lines.source, RowClearing::WholePage};
+};
+
 } // namespace
 
 class TestFastPath : public QObject {
@@ -123,6 +137,78 @@ class TestFastPath : public QObject {
         for (int line = state.topLine; line < state.topLine + 31; ++line)
             plain_.drawLine(p, grid.getLine(line), (line - state.topLine) * 25 + 5, state.sourceMode);
         return img;
+    }
+
+    // Fills the grid of scene for round: random markup in even rounds (over
+    // ASCII with grey cells in every fourth), plain words in odd ones, every
+    // second line empty in every fifth; sets the display mode and the top line.
+    static void fillRound(RenderScene &scene, QRandomGenerator &rng, int round)
+    {
+        scene.grid.clearGrid(); // setLine leaves the cells past the new text as they were
+        for (int line = 1; line <= 50; ++line) {
+            QByteArray text;
+            // Markup over ASCII is drawn from glyph coverage alone, so what each
+            // row reaches is known and its page is moved; grey cells make the
+            // subscript cells that reach into the next band show.
+            if (round % 5 == 4 && line % 2)
+                text = QByteArray();
+            else if (round % 4 == 2)
+                text = "\\m" + randomMarkupLine(rng, 127);
+            else
+                text = round % 2 ? "plain words " + QByteArray::number(line * 7919) : randomMarkupLine(rng);
+            scene.grid.setLine(text, line);
+        }
+        scene.state.sourceMode = round % 3 == 2 ? DisplayMode::Source : DisplayMode::Rendered;
+        scene.state.topLine = 1 + round % 6;
+    }
+
+    // Changes a line on the page of scene and renders its row alone: its band
+    // is cleared and the line drawn there, and nothing else changes.
+    void changeOneRow(RenderScene &scene, QRandomGenerator &rng, int round)
+    {
+        doc::EditorState &state = scene.state;
+        QImage expected = drawnAfresh(scene.grid, state);
+        state.cursorLine = state.topLine + int(rng.bounded(31));
+        scene.grid.eraseLine(state.cursorLine);
+        scene.grid.setLine(round % 2 ? QByteArray("CHANGED") : randomMarkupLine(rng), state.cursorLine);
+        scene.renderer.renderRow(state.cursorLine, state.topLine, state.sourceMode);
+        const int top = (state.cursorLine - state.topLine) * 25 + 5;
+        QPainter p(&expected);
+        p.fillRect(toDevice(QRect(0, top, 800, 25), plain_.deviceRatio()), bgr(kPageColor));
+        plain_.drawLine(p, scene.grid.getLine(state.cursorLine), top, state.sourceMode);
+        p.end();
+        QVERIFY2(scene.renderer.image() == expected, qPrintable(QStringLiteral("row, round %1").arg(round)));
+    }
+
+    // Scrolls the page of scene one line at a time either way, at random, and
+    // checks each page against drawing afresh; adds the pages moved to moves.
+    void scrollAtRandom(RenderScene &scene, QRandomGenerator &rng, int round, int &moves)
+    {
+        doc::EditorState &state = scene.state;
+        for (int step = 0; step < (round % 4 == 2 ? 24 : 8); ++step) {
+            state.topLine = std::max(1, state.topLine + (rng.bounded(3) ? 1 : -1));
+            scene.lines.reads = 0;
+            scene.renderer.renderPage(state.topLine, state.sourceMode);
+            QVERIFY2(scene.renderer.image() == drawnAfresh(scene.grid, state),
+                     qPrintable(QStringLiteral("scroll %1, round %2").arg(step).arg(round)));
+            // A moved page of rows that keep to their bands draws its new line alone.
+            const bool moved = scene.lines.reads < doc::kRows;
+            if (round % 2 && moved)
+                QCOMPARE(scene.lines.reads, 1);
+            moves += moved;
+        }
+    }
+
+    // Scrolls the page of scene by one line; returns how the page got there
+    // ("moved", "afresh"), or "wrong pixels" when it differs from drawing afresh.
+    QString scrollBy(RenderScene &scene, int by)
+    {
+        scene.state.topLine += by;
+        scene.lines.reads = 0;
+        scene.renderer.renderPage(scene.state.topLine, scene.state.sourceMode);
+        if (scene.renderer.image() != drawnAfresh(scene.grid, scene.state))
+            return QStringLiteral("wrong pixels");
+        return scene.lines.reads < doc::kRows ? QStringLiteral("moved") : QStringLiteral("afresh");
     }
 
     // Compares both paths on lines, 31 to a page, in both display modes, at every ratio.
@@ -189,63 +275,24 @@ private slots:
         // too when no character of it needs the text call.
         QFETCH(double, ratio);
         QRandomGenerator rng(99);
-        doc::TextGrid grid;
-        doc::EditorState state;
-        CountedLines lines(grid);
-        PageRenderer renderer(lines.source, RowClearing::WholePage);
-        renderer.createSurface(ratio);
+        RenderScene scene;
+        scene.renderer.createSurface(ratio);
         plain_.setDrawPath(DrawPath::Plain);
         plain_.setDeviceRatio(ratio);
-        const auto fresh = [&] { return drawnAfresh(grid, state); };
-        const auto lineFor = [&](int round, int line) {
-            if (round % 5 == 4 && line % 2)
-                return QByteArray();
-            // Markup over ASCII is drawn from glyph coverage alone, so what each
-            // row reaches is known and its page is moved; grey cells make the
-            // subscript cells that reach into the next band show.
-            if (round % 4 == 2)
-                return "\\m" + randomMarkupLine(rng, 127);
-            return round % 2 ? "plain words " + QByteArray::number(line * 7919) : randomMarkupLine(rng);
-        };
         int moves = 0;
         int markupMoves = 0;
         for (int round = 0; round < 16; ++round) {
-            grid.clearGrid(); // setLine leaves the cells past the new text as they were
-            for (int line = 1; line <= 50; ++line)
-                grid.setLine(lineFor(round, line), line);
-            state.sourceMode = round % 3 == 2 ? DisplayMode::Source : DisplayMode::Rendered;
-            state.topLine = 1 + round % 6;
-            renderer.renderPage(state.topLine, state.sourceMode);
-            QImage expected = fresh();
-            QVERIFY2(renderer.image() == expected, qPrintable(QStringLiteral("page, round %1").arg(round)));
-
-            // A changed line rendered alone clears its row band and draws the line.
-            state.cursorLine = state.topLine + int(rng.bounded(31));
-            grid.eraseLine(state.cursorLine);
-            grid.setLine(round % 2 ? QByteArray("CHANGED") : randomMarkupLine(rng), state.cursorLine);
-            renderer.renderRow(state.cursorLine, state.topLine, state.sourceMode);
-            const int top = (state.cursorLine - state.topLine) * 25 + 5;
-            {
-                QPainter p(&expected);
-                p.fillRect(toDevice(QRect(0, top, 800, 25), ratio), bgr(kPageColor));
-                plain_.drawLine(p, grid.getLine(state.cursorLine), top, state.sourceMode);
-            }
-            QVERIFY2(renderer.image() == expected, qPrintable(QStringLiteral("row, round %1").arg(round)));
-
-            // Scrolling one line at a time either way shows what drawing afresh shows.
-            for (int step = 0; step < (round % 4 == 2 ? 24 : 8); ++step) {
-                state.topLine = std::max(1, state.topLine + (rng.bounded(3) ? 1 : -1));
-                lines.reads = 0;
-                renderer.renderPage(state.topLine, state.sourceMode);
-                QVERIFY2(renderer.image() == fresh(),
-                         qPrintable(QStringLiteral("scroll %1, round %2").arg(step).arg(round)));
-                // A moved page of rows that keep to their bands draws its new line alone.
-                const bool moved = lines.reads < doc::kRows;
-                if (round % 2 && moved)
-                    QCOMPARE(lines.reads, 1);
-                moves += moved;
-                markupMoves += moved && round % 4 == 2;
-            }
+            fillRound(scene, rng, round);
+            scene.renderer.renderPage(scene.state.topLine, scene.state.sourceMode);
+            QVERIFY2(scene.renderer.image() == drawnAfresh(scene.grid, scene.state),
+                     qPrintable(QStringLiteral("page, round %1").arg(round)));
+            changeOneRow(scene, rng, round);
+            const int before = moves;
+            scrollAtRandom(scene, rng, round, moves);
+            if (QTest::currentTestFailed())
+                return;
+            if (round % 4 == 2)
+                markupMoves += moves - before;
         }
         // Where a row is a whole number of device pixels high, pages were moved,
         // also those whose rows reach into their neighbours' bands; elsewhere never.
@@ -300,26 +347,16 @@ private slots:
         // The rows kept by a one-row move must still show their lines: one
         // change, to the row then drawn again, keeps the page movable; any
         // change the image was not drawn for makes the next scroll draw afresh.
-        doc::TextGrid grid;
+        RenderScene scene;
+        doc::TextGrid &grid = scene.grid;
         for (int line = 1; line <= 60; ++line)
             grid.setLine("line " + QByteArray::number(line), line);
-        doc::EditorState state;
-        CountedLines lines(grid);
-        PageRenderer renderer(lines.source, RowClearing::WholePage);
-        renderer.createSurface(1.0);
+        scene.renderer.createSurface(1.0);
         plain_.setDrawPath(DrawPath::Plain);
         plain_.setDeviceRatio(1.0);
-        // Scrolls by one line; returns how the page got there, or that its pixels are wrong.
-        const auto scroll = [&](int by) {
-            state.topLine += by;
-            lines.reads = 0;
-            renderer.renderPage(state.topLine, state.sourceMode);
-            if (renderer.image() != drawnAfresh(grid, state))
-                return QStringLiteral("wrong pixels");
-            return lines.reads < doc::kRows ? QStringLiteral("moved") : QStringLiteral("afresh");
-        };
-        const auto drawRow = [&](int line) { renderer.renderRow(line, state.topLine, state.sourceMode); };
-        renderer.renderPage(state.topLine, state.sourceMode);
+        const auto scroll = [&](int by) { return scrollBy(scene, by); };
+        const auto drawRow = [&](int line) { scene.renderer.renderRow(line, scene.state.topLine, scene.state.sourceMode); };
+        scene.renderer.renderPage(scene.state.topLine, scene.state.sourceMode);
 
         grid.setLine("typed", 10);
         drawRow(10);
